@@ -1,0 +1,373 @@
+// Server objects reached through the class object that Halvex.dll registers
+// in this process: exact event texts, reference counts and lifetimes.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <atomic>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "Halvex.h"
+#include "opccomn.h"
+#include "opchda.h"
+#include "support/ChildProcess.h"
+#include "support/EventLog.h"
+#include "support/TestIds.h"
+
+using testsupport::EventRecorder;
+using Texts = std::vector<std::string>;
+
+namespace {
+
+constexpr UINT kTickMs = 300;
+
+std::vector<int> g_disconnects;
+CRITICAL_SECTION g_disconnectLock;
+
+void __stdcall OnDisconnect(int left) {
+    EnterCriticalSection(&g_disconnectLock);
+    g_disconnects.push_back(left);
+    LeaveCriticalSection(&g_disconnectLock);
+}
+
+std::vector<int> TakeDisconnects() {
+    EnterCriticalSection(&g_disconnectLock);
+    std::vector<int> out;
+    out.swap(g_disconnects);
+    LeaveCriticalSection(&g_disconnectLock);
+    return out;
+}
+
+std::set<DWORD> ThreadsOfThisProcess() {
+    std::set<DWORD> ids;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL ok = Thread32First(snap, &entry); ok; ok = Thread32Next(snap, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ids.insert(entry.th32ThreadID);
+    }
+    CloseHandle(snap);
+    return ids;
+}
+
+IClassFactory *ClassObject() {
+    IClassFactory *factory = nullptr;
+    HRESULT hr = CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr,
+                                  IID_IClassFactory, reinterpret_cast<void **>(&factory));
+    EXPECT_EQ(S_OK, hr);
+    return factory;
+}
+
+class ServerObject : public ::testing::Test {
+protected:
+    void SetUp() override {
+        factory_ = ClassObject();
+        ASSERT_NE(nullptr, factory_);
+        EventRecorder::Instance().Clear();
+        TakeDisconnects();
+    }
+    void TearDown() override {
+        if (factory_) factory_->Release();
+    }
+
+    // Creates a connection for riid; the texts of the creation are dropped.
+    template <class T>
+    T *Create(REFIID riid) {
+        T *p = nullptr;
+        EXPECT_EQ(S_OK, factory_->CreateInstance(nullptr, riid, reinterpret_cast<void **>(&p)));
+        EventRecorder::Instance().Clear();
+        return p;
+    }
+
+    static Texts Events() { return EventRecorder::Instance().Take(); }
+
+    IClassFactory *factory_ = nullptr;
+};
+
+TEST_F(ServerObject, SameInterfaceTwiceGivesSamePointerAndCountsUp) {
+    IOPCHDA_Server *first = nullptr;
+    ASSERT_EQ(S_OK, factory_->CreateInstance(nullptr, IID_IOPCHDA_Server,
+                                             reinterpret_cast<void **>(&first)));
+    EXPECT_EQ(Texts({"HDAServer::QueryInterface IID_IOPCHDA_Server", "HDAServer::AddRef(1)"}),
+              Events());
+
+    IOPCHDA_Server *second = nullptr;
+    ASSERT_EQ(S_OK, first->QueryInterface(IID_IOPCHDA_Server, reinterpret_cast<void **>(&second)));
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(Texts({"IHDAServer::QueryInterface()  [defered to HDAServer]",
+                     "HDAServer::QueryInterface IID_IOPCHDA_Server", "HDAServer::AddRef(2)"}),
+              Events());
+
+    EXPECT_EQ(1u, second->Release());
+    EXPECT_EQ(0u, first->Release());
+    EXPECT_EQ(Texts({"IHDAServer::Release() [defered to HDAServer]", "HDAServer::Release(2)",
+                     "IHDAServer::Release() [defered to HDAServer]", "HDAServer::Release(1)"}),
+              Events());
+}
+
+TEST_F(ServerObject, EveryInterfaceForwardsToTheOneObject) {
+    struct Case {
+        const IID *iid;
+        const char *suffix;
+        const char *qi, *addRef, *release;
+    };
+    const Case cases[] = {
+        {&IID_IOPCHDA_Server, " IID_IOPCHDA_Server",
+         "IHDAServer::QueryInterface()  [defered to HDAServer]",
+         "IHDAServer::AddRef() [defered to HDAServer]",
+         "IHDAServer::Release() [defered to HDAServer]"},
+        {&IID_IOPCCommon, " IID_IOPCCommon", "IOPCCommon::QueryInterface()  [defered to OPCServer]",
+         "IOPCCommon::AddRef() [defered to OPCServer]",
+         "IOPCCommon::Release() [defered to OPCServer]"},
+        {&IID_IOPCHDA_SyncRead, " IID_IOPCHDA_SyncRead",
+         "IOPCHDA_SyncRead::QueryInterface() [defered to OPCServer]",
+         "IOPCHDA_SyncRead::AddRef() [defered to HDAServer]",
+         "IOPCHDA_SyncRead::Release() [defered to OPCServer]"},
+        {&IID_IOPCHDA_AsyncRead, " IID_IOPCHDA_AsyncRead",
+         "IOPCHDA_ASyncRead::QueryInterface() [defered to OPCServer]",
+         "IOPCHDA_ASyncRead::AddRef() [defered to HDAServer]",
+         "IOPCHDA_ASyncRead::Release() [defered to OPCServer]"},
+    };
+    IUnknown *server = Create<IUnknown>(IID_IUnknown);
+    ASSERT_NE(nullptr, server);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.suffix);
+        IUnknown *iface = nullptr;
+        ASSERT_EQ(S_OK, server->QueryInterface(*c.iid, reinterpret_cast<void **>(&iface)));
+        EXPECT_NE(server, iface);
+        EXPECT_EQ(Texts({std::string("HDAServer::QueryInterface") + c.suffix,
+                         "HDAServer::AddRef(2)"}),
+                  Events());
+
+        EXPECT_EQ(3u, iface->AddRef());
+        EXPECT_EQ(2u, iface->Release());
+        EXPECT_EQ(Texts({c.addRef, "HDAServer::AddRef(3)", c.release, "HDAServer::Release(3)"}),
+                  Events());
+
+        IUnknown *identity = nullptr;
+        ASSERT_EQ(S_OK, iface->QueryInterface(IID_IUnknown, reinterpret_cast<void **>(&identity)));
+        EXPECT_EQ(server, identity);
+        EXPECT_EQ(Texts({c.qi, "HDAServer::QueryInterface IID_IUnknown", "HDAServer::AddRef(3)"}),
+                  Events());
+
+        // The interface object is made once: asking again gives the same one.
+        IUnknown *again = nullptr;
+        ASSERT_EQ(S_OK, identity->QueryInterface(*c.iid, reinterpret_cast<void **>(&again)));
+        EXPECT_EQ(iface, again);
+        again->Release();
+        identity->Release();
+        iface->Release();
+        Events();
+    }
+    EXPECT_EQ(0u, server->Release());
+}
+
+TEST_F(ServerObject, RefusedInterfacesNameTheRequest) {
+    IUnknown *server = Create<IUnknown>(IID_IUnknown);
+    ASSERT_NE(nullptr, server);
+    struct Case {
+        const IID *iid;
+        const char *text;
+    };
+    const Case cases[] = {
+        {&IID_IMarshal, "HDAServer::QueryInterface IID_IMarshal"},
+        {&IID_IClassFactory, "HDAServer::QueryInterface IID_IClassFactory"},
+        {&IID_IExternalConnection, "HDAServer::QueryInterface IID_IExternalConnection"},
+        {&IID_IRpcStubBuffer, "HDAServer::QueryInterface IID_IRpcStubBuffer"},
+        {&CLSID_StdMarshal, "HDAServer::QueryInterface CLSID_StdMarshal"},
+        {&IID_IOPCHDA_Browser, "HDAServer::QueryInterface"},
+        {&IID_IOPCHDA_SyncUpdate, "HDAServer::QueryInterface"},
+        // Connection points are not offered yet: the request is named and refused.
+        {&IID_IConnectionPointContainer, "HDAServer::QueryInterface IID_IConnectionPointContainer"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        void *p = reinterpret_cast<void *>(0xdeadbeef);
+        EXPECT_EQ(E_NOINTERFACE, server->QueryInterface(*c.iid, &p));
+        EXPECT_EQ(nullptr, p);
+        EXPECT_EQ(Texts({c.text}), Events());
+    }
+    EXPECT_EQ(E_INVALIDARG, server->QueryInterface(IID_IUnknown, nullptr));
+    EXPECT_EQ(Texts({"HDAServer::QueryInterface E_INVALIDARG"}), Events());
+    EXPECT_EQ(0u, server->Release());
+}
+
+TEST_F(ServerObject, AggregationIsRefused) {
+    IUnknown *outer = Create<IUnknown>(IID_IUnknown);
+    int before = NumbrClientConnections();
+    void *p = reinterpret_cast<void *>(0xdeadbeef);
+    EXPECT_EQ(CLASS_E_NOAGGREGATION, factory_->CreateInstance(outer, IID_IUnknown, &p));
+    EXPECT_EQ(nullptr, p);
+    EXPECT_EQ(before, NumbrClientConnections());
+    EXPECT_TRUE(Events().empty());
+    outer->Release();
+}
+
+TEST_F(ServerObject, FailedCreationIsNotAConnection) {
+    int before = NumbrClientConnections();
+    void *p = reinterpret_cast<void *>(0xdeadbeef);
+    EXPECT_EQ(E_NOINTERFACE, factory_->CreateInstance(nullptr, IID_IOPCHDA_Browser, &p));
+    EXPECT_EQ(nullptr, p);
+    EXPECT_EQ(before, NumbrClientConnections());
+    EXPECT_EQ(Texts({"HDAServer::QueryInterface"}), Events());
+}
+
+TEST_F(ServerObject, LastReleaseDisconnectsAndFreesAfterNextTick) {
+    std::set<DWORD> before = ThreadsOfThisProcess();
+    IUnknown *a = Create<IUnknown>(IID_IUnknown);
+    IUnknown *b = Create<IUnknown>(IID_IUnknown);
+    ASSERT_TRUE(a && b);
+    EXPECT_EQ(2, NumbrClientConnections());
+
+    // Each connection has a service thread of its own.
+    std::vector<HANDLE> serviceThreads;
+    for (DWORD id : ThreadsOfThisProcess()) {
+        if (!before.count(id)) serviceThreads.push_back(OpenThread(SYNCHRONIZE, FALSE, id));
+    }
+    ASSERT_EQ(2u, serviceThreads.size());
+
+    EXPECT_EQ(0u, a->Release());
+    EXPECT_EQ(Texts({"HDAServer::Release(1)"}), Events());
+    EXPECT_EQ(std::vector<int>({1}), TakeDisconnects());
+    EXPECT_EQ(1, NumbrClientConnections());
+    // Still there until a tick wakes its thread; then the thread frees it and ends.
+    DWORD released = WaitForMultipleObjects(2, serviceThreads.data(), FALSE, 0);
+    EXPECT_EQ(WAIT_TIMEOUT, released);
+    released = WaitForMultipleObjects(2, serviceThreads.data(), FALSE, 10 * kTickMs);
+    ASSERT_NE(WAIT_TIMEOUT, released);
+
+    EXPECT_EQ(0u, b->Release());
+    EXPECT_EQ(std::vector<int>({0}), TakeDisconnects());
+    EXPECT_EQ(0, NumbrClientConnections());
+    EXPECT_EQ(WAIT_OBJECT_0,
+              WaitForMultipleObjects(2, serviceThreads.data(), TRUE, 10 * kTickMs));
+    for (HANDLE h : serviceThreads) CloseHandle(h);
+}
+
+TEST_F(ServerObject, ConcurrentCallsKeepOneCountAndOneObjectPerInterface) {
+    IUnknown *server = Create<IUnknown>(IID_IUnknown);
+    ASSERT_NE(nullptr, server);
+    constexpr int kThreads = 8, kRounds = 200;
+    std::vector<void *> seen(kThreads * kRounds);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kRounds; ++i) {
+                void *p = nullptr;
+                server->QueryInterface(IID_IOPCHDA_SyncRead, &p);
+                seen[t * kRounds + i] = p;
+                static_cast<IUnknown *>(p)->AddRef();
+            }
+        });
+    }
+    for (auto &t : threads) t.join();
+    EXPECT_EQ(1u, std::set<void *>(seen.begin(), seen.end()).size());
+    // 1 + two references per call, none lost.
+    ULONG count = server->AddRef();
+    EXPECT_EQ(2u + 2 * kThreads * kRounds, count);
+    threads.clear();
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < kRounds; ++i) {
+                static_cast<IUnknown *>(seen[t * kRounds + i])->Release();
+                static_cast<IUnknown *>(seen[t * kRounds + i])->Release();
+            }
+        });
+    }
+    for (auto &t : threads) t.join();
+    EXPECT_EQ(1u, server->Release());
+    Events();
+    EXPECT_EQ(0u, server->Release());
+}
+
+TEST_F(ServerObject, DisconnectRequestsRaceWithReleases) {
+    std::atomic<bool> stop{false};
+    std::thread asker([&] {
+        while (!stop) {
+            EXPECT_GE(RequestHDADisconnect(), 0);
+            EXPECT_GE(NumbrClientConnections(), 0);
+        }
+    });
+    for (int i = 0; i < 300; ++i) {
+        IUnknown *p = Create<IUnknown>(IID_IUnknown);
+        ASSERT_NE(nullptr, p);
+        p->Release();
+    }
+    stop = true;
+    asker.join();
+    EXPECT_EQ(0, NumbrClientConnections());
+    Events();
+    TakeDisconnects();
+}
+
+// Without EnableHDAEventMsgs, or with a null function, nothing is delivered
+// and the server works the same.
+int QuietScenario(bool enableNull) {
+    if (!InitHalvex(testids::kInprocClsid, 50)) return 1;
+    if (enableNull && !EnableHDAEventMsgs(nullptr)) return 2;
+    IClassFactory *factory = ClassObject();
+    if (!factory) return 3;
+    IUnknown *server = nullptr;
+    if (factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void **>(&server)) != S_OK)
+        return 4;
+    IOPCHDA_Server *iface = nullptr;
+    if (server->QueryInterface(IID_IOPCHDA_Server, reinterpret_cast<void **>(&iface)) != S_OK)
+        return 5;
+    if (iface->AddRef() != 3 || iface->Release() != 2) return 6;
+    if (iface->Release() != 1 || server->Release() != 0) return 7;
+    if (NumbrClientConnections() != 0) return 8;
+    factory->Release();
+    return 0;
+}
+
+TEST(EventMessages, NoneWithoutEnabling) { EXPECT_EQ(0, testsupport::RunScenario("quiet")); }
+
+TEST(EventMessages, NullFunctionIsNeverCalled) {
+    EXPECT_EQ(0, testsupport::RunScenario("null-proc"));
+}
+
+// A thread already in a single-threaded apartment cannot join the
+// multithreaded one: the library serves from a timer on that thread.
+int FallbackScenario() {
+    if (FAILED(CoInitialize(nullptr))) return 1;
+    if (!InitHalvex(testids::kInprocClsid, 20)) return 2;
+    IClassFactory *factory = ClassObject();
+    if (!factory) return 3;
+    IUnknown *server = nullptr;
+    if (factory->CreateInstance(nullptr, IID_IUnknown, reinterpret_cast<void **>(&server)) != S_OK)
+        return 4;
+    if (NumbrClientConnections() != 1) return 5;
+    // Let the timer run a few times on this thread.
+    DWORD until = GetTickCount() + 200;
+    MSG msg;
+    while (static_cast<LONG>(GetTickCount() - until) < 0) {
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    if (server->Release() != 0 || NumbrClientConnections() != 0) return 6;
+    factory->Release();
+    return 0;
+}
+
+TEST(Startup, WithoutMultithreadedApartmentUsesFallbackTimer) {
+    EXPECT_EQ(0, testsupport::RunScenario("fallback"));
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    InitializeCriticalSection(&g_disconnectLock);
+    std::string scenario = testsupport::ScenarioArgument(argc, argv);
+    if (scenario == "quiet") return QuietScenario(false);
+    if (scenario == "null-proc") return QuietScenario(true);
+    if (scenario == "fallback") return FallbackScenario();
+
+    InitHalvex(testids::kInprocClsid, kTickMs);
+    EnableHDAEventMsgs(EventRecorder::Sink);
+    EnableHDADisconnectNotification(OnDisconnect);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

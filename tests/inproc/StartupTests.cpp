@@ -1,0 +1,88 @@
+// Start-up of the library, checked from inside: InitHalvex runs once per
+// process, so each case runs in a child process of its own and reports by
+// its exit code (0 = as expected, otherwise the number of the failed check).
+#include <gtest/gtest.h>
+
+#include "Halvex.h"
+#include "runtime/ToolkitState.h"
+#include "support/ChildProcess.h"
+#include "support/TestIds.h"
+
+using halvex::Toolkit;
+using testsupport::RunScenario;
+
+namespace {
+
+int ExpectRate(UINT given, UINT stored) {
+    if (!InitHalvex(testids::kInprocClsid, given)) return 1;
+    return Toolkit().tickRateMs == stored ? 0 : 2;
+}
+
+int SecondCall() {
+    if (!InitHalvex(testids::kInprocClsid, 200)) return 1;
+    halvex::ClassFactory *first = Toolkit().classFactory;
+    DWORD cookie = Toolkit().registrationCookie;
+    if (InitHalvex(testids::kOtherClsid, 20)) return 2;
+    if (Toolkit().tickRateMs != 200) return 3;
+    if (Toolkit().classFactory != first || Toolkit().registrationCookie != cookie) return 4;
+    IClassFactory *factory = nullptr;
+    HRESULT hr = CoGetClassObject(testids::kOtherClsid, CLSCTX_LOCAL_SERVER, nullptr,
+                                  IID_IClassFactory, reinterpret_cast<void **>(&factory));
+    if (SUCCEEDED(hr)) return 5;
+    hr = CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr, IID_IClassFactory,
+                          reinterpret_cast<void **>(&factory));
+    if (FAILED(hr)) return 6;
+    factory->Release();
+    return 0;
+}
+
+int Setters() {
+    halvex::ToolkitState &state = Toolkit();
+    if (state.vendorInfo != "Korvane Software Design OPC HDA Server") return 1;
+    if (NumbrClientConnections() != 0 || RequestHDADisconnect() != 0) return 2;
+    CVxHDACallback first, second;
+    if (!SetHDAVendorInfo("Before") || state.vendorInfo != "Before") return 3;
+    if (!SetHDAServerCallback(&first) || state.callback != &first) return 4;
+    if (!InitHalvex(testids::kInprocClsid, 50)) return 5;
+    if (state.vendorInfo != "Before" || state.callback != &first) return 6;
+    if (!SetHDAVendorInfo("After") || state.vendorInfo != "After") return 7;
+    if (!SetHDAServerCallback(&second) || state.callback != &second) return 8;
+    if (!EnableHDAEventMsgs(nullptr) || !EnableHDADisconnectNotification(nullptr)) return 9;
+    if (NumbrClientConnections() != 0 || RequestHDADisconnect() != 0) return 10;
+    return 0;
+}
+
+int RunNamedScenario(const std::string &name) {
+    Toolkit().OnLoad();
+    int result = 100;
+    if (name == "rate0") result = ExpectRate(0, 10);
+    else if (name == "rate9") result = ExpectRate(9, 10);
+    else if (name == "rate10") result = ExpectRate(10, 10);
+    else if (name == "rate1000") result = ExpectRate(1000, 1000);
+    else if (name == "second-call") result = SecondCall();
+    else if (name == "setters") result = Setters();
+    return result;
+}
+
+}  // namespace
+
+TEST(InitHalvex, RateBelowTenIsRaisedToTen) {
+    EXPECT_EQ(0, RunScenario("rate0"));
+    EXPECT_EQ(0, RunScenario("rate9"));
+}
+
+TEST(InitHalvex, RateOfTenOrMoreIsKept) {
+    EXPECT_EQ(0, RunScenario("rate10"));
+    EXPECT_EQ(0, RunScenario("rate1000"));
+}
+
+TEST(InitHalvex, SecondCallFailsAndRegistersNothing) { EXPECT_EQ(0, RunScenario("second-call")); }
+
+TEST(InitHalvex, SettersWorkBeforeAndAfterStart) { EXPECT_EQ(0, RunScenario("setters")); }
+
+int main(int argc, char **argv) {
+    std::string scenario = testsupport::ScenarioArgument(argc, argv);
+    if (!scenario.empty()) return RunNamedScenario(scenario);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,111 @@
+// An OPC HDA server built on Halvex for the cross-process tests.
+//   /RegServer, /UnregServer  write or remove its registry entries and exit
+//   anything else (COM passes -Embedding)  serve until idle for a while
+// Every event message, and every disconnect notification as
+// "#disconnect <left> connections <NumbrClientConnections()>", is appended to
+// a log file beside the program, which the client tests read.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "Halvex.h"
+#include "support/TestIds.h"
+
+namespace {
+
+HANDLE g_log = INVALID_HANDLE_VALUE;
+CRITICAL_SECTION g_logLock;
+
+std::string BesideProgram(const char *name) {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir(path);
+    dir.resize(dir.find_last_of("\\/") + 1);
+    return dir + name;
+}
+
+void WriteLine(const std::string &line) {
+    std::string text = line + "\n";
+    EnterCriticalSection(&g_logLock);
+    DWORD written = 0;
+    WriteFile(g_log, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    LeaveCriticalSection(&g_logLock);
+}
+
+void __stdcall OnEvent(const char *text) { WriteLine(text); }
+
+void __stdcall OnDisconnect(int left) {
+    char line[80];
+    snprintf(line, sizeof line, "#disconnect %d connections %d", left, NumbrClientConnections());
+    WriteLine(line);
+}
+
+// Quits after this long without any client.
+constexpr DWORD kIdleExitMs = 4000;
+constexpr UINT kCheckMs = 250;
+DWORD g_idleSince = 0;
+
+VOID CALLBACK IdleCheck(HWND, UINT, UINT_PTR, DWORD now) {
+    if (NumbrClientConnections() > 0) {
+        g_idleSince = now;
+    } else if (now - g_idleSince >= kIdleExitMs) {
+        PostQuitMessage(0);
+    }
+}
+
+int Register() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    BOOL ok = HDAUpdateRegistry(testids::kTestServerClsid, testids::kTestServerProgId,
+                                "Halvex test server", path);
+    CoUninitialize();
+    return ok ? 0 : 1;
+}
+
+int Unregister() {
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    BOOL ok = UnregisterHDAServer(testids::kTestServerClsid, testids::kTestServerProgId);
+    CoUninitialize();
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (_stricmp(argv[i], "/RegServer") == 0 || _stricmp(argv[i], "-RegServer") == 0)
+            return Register();
+        if (_stricmp(argv[i], "/UnregServer") == 0 || _stricmp(argv[i], "-UnregServer") == 0)
+            return Unregister();
+    }
+
+    InitializeCriticalSection(&g_logLock);
+    g_log = CreateFileA(BesideProgram(testids::kTestServerLogName).c_str(), FILE_APPEND_DATA,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    WriteLine("#started " + std::to_string(GetCurrentProcessId()));
+
+    static CVxHDACallback source;  // a server whose items have no data
+    InitHalvex(testids::kTestServerClsid, 50);
+    EnableHDAEventMsgs(OnEvent);
+    EnableHDADisconnectNotification(OnDisconnect);
+    SetHDAServerCallback(&source);
+    const char *items[] = {"A.A.A", "A.A.B", "A.A.C", "A.B.A", "A.B.B",
+                           "A.B.C", "A.C.A", "A.C.B", "A.C.C"};
+    for (const char *item : items) DefineHDAItem(item);
+
+    g_idleSince = GetTickCount();
+    SetTimer(nullptr, 0, kCheckMs, IdleCheck);
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    RequestHDADisconnect();
+    WriteLine("#exiting " + std::to_string(GetCurrentProcessId()));
+    CloseHandle(g_log);
+    return 0;
+}

@@ -1,0 +1,117 @@
+#include "server/HDAServer.h"
+
+#include <new>
+
+#include "opccomn.h"
+#include "opchda.h"
+#include "reads/AsyncReadInterface.h"
+#include "reads/SyncReadInterface.h"
+#include "runtime/EventMessages.h"
+#include "runtime/EventTexts.h"
+#include "runtime/ToolkitState.h"
+#include "server/CommonInterface.h"
+#include "server/InterfaceName.h"
+#include "server/ServerInterface.h"
+
+namespace halvex {
+
+HDAServer::HDAServer() = default;
+
+HDAServer::~HDAServer() {
+    delete serverInterface;
+    delete commonInterface;
+    // The connection-point container is not offered yet, so it never exists.
+    delete syncReadInterface;
+    delete asyncReadInterface;
+}
+
+template <class T>
+T *HDAServer::GetOrCreate(T *&slot) {
+    CsGuard guard(creationLock_);
+    if (!slot) slot = new (std::nothrow) T(this);
+    return slot;
+}
+
+HRESULT HDAServer::QueryInterface(REFIID riid, void **ppv) {
+    if (!ppv) {
+        SendEventMessage(evt::kServerQueryInterface, evt::kSfxInvalidArg);
+        return E_INVALIDARG;
+    }
+    void *result = nullptr;
+    if (IsEqualIID(riid, IID_IUnknown)) {
+        SendEventMessage(evt::kServerQueryInterface, evt::kSfxUnknown);
+        result = static_cast<IUnknown *>(this);
+    } else if (IsEqualIID(riid, IID_IOPCHDA_Server)) {
+        SendEventMessage(evt::kServerQueryInterface, evt::kSfxServer);
+        result = static_cast<IOPCHDA_Server *>(GetOrCreate(serverInterface));
+    } else if (IsEqualIID(riid, IID_IOPCHDA_SyncRead)) {
+        SendEventMessage(evt::kServerQueryInterface, evt::kSfxSyncRead);
+        result = static_cast<IOPCHDA_SyncRead *>(GetOrCreate(syncReadInterface));
+    } else if (IsEqualIID(riid, IID_IOPCHDA_AsyncRead)) {
+        SendEventMessage(evt::kServerQueryInterface, evt::kSfxAsyncRead);
+        result = static_cast<IOPCHDA_AsyncRead *>(GetOrCreate(asyncReadInterface));
+    } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
+        SendEventMessage(evt::kServerQueryInterface, evt::kSfxContainer);
+        // Connection points are not offered yet: the container cannot be
+        // created, which the client sees as E_NOINTERFACE.
+        result = connectionPoints;
+    } else if (IsEqualIID(riid, IID_IOPCCommon)) {
+        SendEventMessage(evt::kServerQueryInterface, evt::kSfxCommon);
+        result = static_cast<IOPCCommon *>(GetOrCreate(commonInterface));
+    } else {
+        SendEventMessage(evt::kServerQueryInterface, InterfaceName(riid));
+    }
+    *ppv = result;
+    if (!result) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+ULONG HDAServer::AddRef() {
+    LONG count = InterlockedIncrement(&refCount);
+    SendEventCount(evt::kServerAddRef, count);
+    return static_cast<ULONG>(count);
+}
+
+ULONG HDAServer::Release() {
+    LONG count = InterlockedDecrement(&refCount);
+    // The text shows the count before the release.
+    SendEventCount(evt::kServerRelease, count + 1);
+    if (count == 0) Toolkit().ServerGone(this);
+    return static_cast<ULONG>(count);
+}
+
+void HDAServer::RequestShutdown() {
+    // No shutdown sink can be advised until connection points are offered.
+}
+
+void HDAServer::ProcessAsyncRequests() {
+    // No asynchronous requests are queued until queued reads are offered.
+}
+
+namespace {
+
+DWORD WINAPI ServiceThread(void *arg) {
+    HDAServer *server = static_cast<HDAServer *>(arg);
+    HANDLE tick = Toolkit().tickEvent;
+    while (server->IsAlive()) {
+        server->ProcessAsyncRequests();
+        // The event is closed only when the library unloads: stop serving.
+        if (WaitForSingleObject(tick, INFINITE) == WAIT_FAILED) return 0;
+    }
+    // Released: wait for anyone who still works on the object to let go.
+    while (server->IsPinned()) WaitForSingleObject(tick, Toolkit().tickRateMs);
+    delete server;
+    return 0;
+}
+
+}  // namespace
+
+bool StartServiceThread(HDAServer *server) {
+    HANDLE thread = CreateThread(nullptr, 0, ServiceThread, server, 0, nullptr);
+    if (!thread) return false;
+    CloseHandle(thread);
+    return true;
+}
+
+}  // namespace halvex

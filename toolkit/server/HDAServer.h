@@ -1,0 +1,75 @@
+// One client connection: the COM identity behind every interface the client
+// obtains, with one reference count for all of them.
+#ifndef HALVEX_HDA_SERVER_H
+#define HALVEX_HDA_SERVER_H
+
+#include <windows.h>
+#include <ocidl.h>
+
+#include <string>
+
+#include "runtime/CriticalSection.h"
+
+namespace halvex {
+
+class IHDAServer;
+class CommonInterface;
+class SyncReadInterface;
+class AsyncReadInterface;
+
+class HDAServer : public IUnknown {
+public:
+    HDAServer();
+    // Runs on the service thread once the object is released and unpinned.
+    virtual ~HDAServer();
+    HDAServer(const HDAServer &) = delete;
+    HDAServer &operator=(const HDAServer &) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // Asks an advised IOPCShutdown sink to disconnect.
+    void RequestShutdown();
+    // One pass over the queued asynchronous requests.
+    void ProcessAsyncRequests();
+
+    void Lock() { lock.Enter(); }
+    void Unlock() { lock.Leave(); }
+
+    // Liveness: alive until the client's last Release; pinned while the
+    // toolkit works on the object outside the state lock. The service thread
+    // frees it only when it is neither.
+    bool IsAlive() const { return alive != 0; }
+    void MarkGone() { InterlockedExchange(&alive, 0); }
+    void Pin() { InterlockedIncrement(&pins_); }
+    void Unpin() { InterlockedDecrement(&pins_); }
+    bool IsPinned() const { return pins_ != 0; }
+
+    std::string clientName;
+    volatile LONG alive = 1;
+    CriticalSection lock;  // guards the request queue
+    volatile LONG refCount = 0;
+    IHDAServer *serverInterface = nullptr;
+    CommonInterface *commonInterface = nullptr;
+    IConnectionPointContainer *connectionPoints = nullptr;
+    SyncReadInterface *syncReadInterface = nullptr;
+    AsyncReadInterface *asyncReadInterface = nullptr;
+
+private:
+    // Returns the interface object in slot, creating it on first use. Two
+    // threads asking at once get the same object.
+    template <class T>
+    T *GetOrCreate(T *&slot);
+
+    CriticalSection creationLock_;
+    volatile LONG pins_ = 0;
+};
+
+// Starts the thread that serves a connection's asynchronous requests once per
+// tick and frees the object after its release.
+bool StartServiceThread(HDAServer *server);
+
+}  // namespace halvex
+
+#endif
