@@ -12,6 +12,26 @@ BOOL StartToolkit(CLSID clsid, UINT rateMs);
 
 using halvex::Toolkit;
 
+namespace {
+
+// Appends a copy of the definition; FALSE when memory runs out.
+BOOL AppendDefinition(std::vector<halvex::HDADefinition *> &list, DWORD id, const char *name,
+                      const char *description, VARTYPE dataType, DWORD hasHistory) {
+    halvex::HDADefinition *record = nullptr;
+    try {
+        record = new halvex::HDADefinition(name, description, id);
+        record->dataType = dataType;
+        record->hasHistory = hasHistory;
+        list.push_back(record);
+    } catch (...) {
+        delete record;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 extern "C" {
 
 BOOL __stdcall InitHalvex(CLSID clsid, UINT rateMs) { return halvex::StartToolkit(clsid, rateMs); }
@@ -52,35 +72,12 @@ DWORD __stdcall DefineHDAItem(const char *itemName) {
 
 BOOL __stdcall DefineHDAAttribute(DWORD attributeId, const char *name, const char *description,
                                   VARTYPE dataType, DWORD hasHistory) {
-    try {
-        auto *record = new halvex::HDADefinition(name, description, attributeId);
-        record->dataType = dataType;
-        record->hasHistory = hasHistory;
-        try {
-            Toolkit().attributes.push_back(record);
-        } catch (...) {
-            delete record;
-            return FALSE;
-        }
-    } catch (...) {
-        return FALSE;
-    }
-    return TRUE;
+    return AppendDefinition(Toolkit().attributes, attributeId, name, description, dataType,
+                            hasHistory);
 }
 
 BOOL __stdcall DefineHDAAggregate(DWORD aggregateId, const char *name, const char *description) {
-    try {
-        auto *record = new halvex::HDADefinition(name, description, aggregateId);
-        try {
-            Toolkit().aggregates.push_back(record);
-        } catch (...) {
-            delete record;
-            return FALSE;
-        }
-    } catch (...) {
-        return FALSE;
-    }
-    return TRUE;
+    return AppendDefinition(Toolkit().aggregates, aggregateId, name, description, VT_EMPTY, 0);
 }
 
 }  // extern "C"
