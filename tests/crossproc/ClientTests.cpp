@@ -7,6 +7,7 @@
 #include "opccomn.h"
 #include "opchda.h"
 #include "support/EventLog.h"
+#include "support/ServerConnection.h"
 #include "support/TestIds.h"
 
 using testsupport::LogFollower;
@@ -15,18 +16,9 @@ namespace {
 
 constexpr unsigned kLogWaitMs = 10000;
 
-// Activates the test server. A server that is just quitting after being
-// idle can refuse the first attempt; a fresh one is started on the next.
 template <class T>
 HRESULT Connect(REFIID riid, T **out) {
-    HRESULT hr = E_FAIL;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        *out = nullptr;
-        hr = CoCreateInstance(testids::kTestServerClsid, nullptr, CLSCTX_LOCAL_SERVER, riid,
-                              reinterpret_cast<void **>(out));
-        if (SUCCEEDED(hr) || hr == E_NOINTERFACE) break;
-    }
-    return hr;
+    return testsupport::ConnectTestServer(riid, out);
 }
 
 class Client : public ::testing::Test {

@@ -90,9 +90,17 @@ int main(int argc, char **argv) {
 
     static CVxHDACallback source;  // a server whose items have no data
     InitHalvex(testids::kTestServerClsid, 50);
+    SetHDAVendorInfo("Halvex test server vendor");
     EnableHDAEventMsgs(OnEvent);
     EnableHDADisconnectNotification(OnDisconnect);
     SetHDAServerCallback(&source);
+    // The demo's address space: four attributes, two aggregates, nine items.
+    DefineHDAAttribute(1, "Data Type", "HDA Item Data Type", VT_I2, 0);
+    DefineHDAAttribute(2, "Description", "HDA Item Description", VT_BSTR, 0);
+    DefineHDAAttribute(3, "Engineering Units", "HDA Item Engineering Units", VT_BSTR, 0);
+    DefineHDAAttribute(13, "Item ID", "HDA Item Name", VT_BSTR, 0);
+    DefineHDAAggregate(3, "Average", "Average Random Value");
+    DefineHDAAggregate(5, "Count", "Number of Random Values");
     const char *items[] = {"A.A.A", "A.A.B", "A.A.C", "A.B.A", "A.B.B",
                            "A.B.C", "A.C.A", "A.C.B", "A.C.C"};
     for (const char *item : items) DefineHDAItem(item);

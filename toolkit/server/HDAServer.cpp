@@ -27,7 +27,7 @@ HDAServer::~HDAServer() {
 
 template <class T>
 T *HDAServer::GetOrCreate(T *&slot) {
-    CsGuard guard(creationLock_);
+    CsGuard guard(objectLock_);
     if (!slot) slot = new (std::nothrow) T(this);
     return slot;
 }
@@ -79,6 +79,11 @@ ULONG HDAServer::Release() {
     SendEventCount(evt::kServerRelease, count + 1);
     if (count == 0) Toolkit().ServerGone(this);
     return static_cast<ULONG>(count);
+}
+
+void HDAServer::SetClientName(const std::string &name) {
+    CsGuard guard(objectLock_);
+    clientName = name;
 }
 
 void HDAServer::RequestShutdown() {

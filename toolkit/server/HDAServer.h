@@ -9,6 +9,7 @@
 #include <string>
 
 #include "runtime/CriticalSection.h"
+#include "server/ItemHandleTable.h"
 
 namespace halvex {
 
@@ -46,7 +47,22 @@ public:
     void Unpin() { InterlockedDecrement(&pins_); }
     bool IsPinned() const { return pins_ != 0; }
 
-    std::string clientName;
+    // The item-handle table.
+    bool AddItemHandle(DWORD serverHandle, DWORD clientHandle) {
+        return itemHandles.Add(serverHandle, clientHandle);
+    }
+    bool RemoveItemHandle(DWORD serverHandle) { return itemHandles.Remove(serverHandle); }
+    // 0xFFFFFFFF when the connection holds no such server handle.
+    DWORD LookupClientHandle(DWORD serverHandle) const {
+        DWORD client = 0xFFFFFFFF;
+        itemHandles.Lookup(serverHandle, &client);
+        return client;
+    }
+
+    void SetClientName(const std::string &name);
+
+    std::string clientName;  // guarded by objectLock_
+    ItemHandleTable itemHandles;
     volatile LONG alive = 1;
     CriticalSection lock;  // guards the request queue
     volatile LONG refCount = 0;
@@ -62,7 +78,8 @@ private:
     template <class T>
     T *GetOrCreate(T *&slot);
 
-    CriticalSection creationLock_;
+    // Guards first-time creation of interface objects and the client name.
+    CriticalSection objectLock_;
     volatile LONG pins_ = 0;
 };
 

@@ -1,0 +1,249 @@
+// IOPCHDA_Server and IOPCCommon as a client in another process sees them,
+// against the test server's address space: attributes 1, 2, 3, 13,
+// aggregates 3 and 5, items "A.A.A" to "A.C.C".
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "opccomn.h"
+#include "opchda.h"
+#include "support/ServerConnection.h"
+
+namespace {
+
+constexpr HRESULT kInvalidHandle = static_cast<HRESULT>(0xC0040001);
+constexpr HRESULT kUnknownItemId = static_cast<HRESULT>(0xC0040007);
+
+std::wstring Take(LPWSTR text) {
+    std::wstring out = text ? text : L"(null)";
+    CoTaskMemFree(text);
+    return out;
+}
+
+template <class T>
+std::vector<T> TakeArray(T *array, DWORD count) {
+    std::vector<T> out;
+    if (array) out.assign(array, array + count);
+    CoTaskMemFree(array);
+    return out;
+}
+
+ULONGLONG Ticks(const FILETIME &t) {
+    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+
+class ServerOperations : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(S_OK, testsupport::ConnectTestServer(IID_IOPCHDA_Server, &server_));
+    }
+    void TearDown() override {
+        if (server_) server_->Release();
+    }
+
+    // GetItemHandles for ids with client handles 100, 101, ...
+    HRESULT Handles(std::vector<const wchar_t *> ids, std::vector<OPCHANDLE> *handles,
+                    std::vector<HRESULT> *errors, IOPCHDA_Server *on = nullptr) {
+        std::vector<OPCHANDLE> clients;
+        for (size_t i = 0; i < ids.size(); ++i) clients.push_back(100 + i);
+        OPCHANDLE *h = nullptr;
+        HRESULT *e = nullptr;
+        HRESULT hr = (on ? on : server_)->GetItemHandles(
+            static_cast<DWORD>(ids.size()), const_cast<LPWSTR *>(ids.data()), clients.data(), &h,
+            &e);
+        *handles = TakeArray(h, static_cast<DWORD>(ids.size()));
+        *errors = TakeArray(e, static_cast<DWORD>(ids.size()));
+        return hr;
+    }
+
+    HRESULT Release(std::vector<OPCHANDLE> handles, std::vector<HRESULT> *errors) {
+        HRESULT *e = nullptr;
+        HRESULT hr = server_->ReleaseItemHandles(static_cast<DWORD>(handles.size()),
+                                                 handles.data(), &e);
+        *errors = TakeArray(e, static_cast<DWORD>(handles.size()));
+        return hr;
+    }
+
+    IOPCHDA_Server *server_ = nullptr;
+};
+
+TEST_F(ServerOperations, HistorianStatus) {
+    FILETIME before;
+    CoFileTimeNow(&before);
+    OPCHDA_SERVERSTATUS status = OPCHDA_DOWN;
+    FILETIME *now = nullptr, *start = nullptr;
+    WORD major = 9, minor = 9, build = 9;
+    DWORD maxValues = 0;
+    LPWSTR statusText = nullptr, vendor = nullptr;
+    ASSERT_EQ(S_OK, server_->GetHistorianStatus(&status, &now, &start, &major, &minor, &build,
+                                                &maxValues, &statusText, &vendor));
+    FILETIME after;
+    CoFileTimeNow(&after);
+    ASSERT_TRUE(now && start);
+    EXPECT_EQ(OPCHDA_UP, status);
+    EXPECT_LE(Ticks(before), Ticks(*now));
+    EXPECT_GE(Ticks(after), Ticks(*now));
+    EXPECT_LE(Ticks(*start), Ticks(*now));
+    EXPECT_EQ(1, major);
+    EXPECT_EQ(0, minor);
+    EXPECT_EQ(0, build);
+    EXPECT_EQ(5000u, maxValues);
+    EXPECT_EQ(L"", Take(statusText));
+    EXPECT_EQ(L"Halvex test server vendor", Take(vendor));
+    CoTaskMemFree(now);
+    CoTaskMemFree(start);
+}
+
+TEST_F(ServerOperations, AttributesAndAggregatesInDefinitionOrder) {
+    DWORD count = 0, *ids = nullptr;
+    LPWSTR *names = nullptr, *descriptions = nullptr;
+    VARTYPE *types = nullptr;
+    ASSERT_EQ(S_OK, server_->GetItemAttributes(&count, &ids, &names, &descriptions, &types));
+    ASSERT_EQ(4u, count);
+    EXPECT_EQ(std::vector<DWORD>({1, 2, 3, 13}), TakeArray(ids, count));
+    EXPECT_EQ(std::vector<VARTYPE>({VT_I2, VT_BSTR, VT_BSTR, VT_BSTR}), TakeArray(types, count));
+    const wchar_t *expectNames[] = {L"Data Type", L"Description", L"Engineering Units",
+                                    L"Item ID"};
+    const wchar_t *expectDescriptions[] = {L"HDA Item Data Type", L"HDA Item Description",
+                                           L"HDA Item Engineering Units", L"HDA Item Name"};
+    for (DWORD i = 0; i < count; ++i) {
+        EXPECT_EQ(expectNames[i], Take(names[i]));
+        EXPECT_EQ(expectDescriptions[i], Take(descriptions[i]));
+    }
+    CoTaskMemFree(names);
+    CoTaskMemFree(descriptions);
+
+    ASSERT_EQ(S_OK, server_->GetAggregates(&count, &ids, &names, &descriptions));
+    ASSERT_EQ(2u, count);
+    EXPECT_EQ(std::vector<DWORD>({3, 5}), TakeArray(ids, count));
+    EXPECT_EQ(L"Average", Take(names[0]));
+    EXPECT_EQ(L"Count", Take(names[1]));
+    EXPECT_EQ(L"Average Random Value", Take(descriptions[0]));
+    EXPECT_EQ(L"Number of Random Values", Take(descriptions[1]));
+    CoTaskMemFree(names);
+    CoTaskMemFree(descriptions);
+}
+
+TEST_F(ServerOperations, HandlesOfKnownAndUnknownItems) {
+    std::vector<OPCHANDLE> handles;
+    std::vector<HRESULT> errors;
+    ASSERT_EQ(S_FALSE, Handles({L"A.A.A", L"No.Such.Item"}, &handles, &errors));
+    EXPECT_EQ(std::vector<HRESULT>({S_OK, kUnknownItemId}), errors);
+    EXPECT_NE(0u, handles[0]);
+
+    ASSERT_EQ(S_OK, Release({handles[0]}, &errors));
+    EXPECT_EQ(std::vector<HRESULT>({S_OK}), errors);
+    ASSERT_EQ(S_FALSE, Release({handles[0]}, &errors));
+    EXPECT_EQ(std::vector<HRESULT>({kInvalidHandle}), errors);
+}
+
+TEST_F(ServerOperations, BranchesAreNotItemsExceptTheTopLevelOne) {
+    std::vector<OPCHANDLE> handles;
+    std::vector<HRESULT> errors;
+    ASSERT_EQ(S_FALSE, Handles({L"A.A", L"A", L"A.C.C", L""}, &handles, &errors));
+    EXPECT_EQ(std::vector<HRESULT>({kUnknownItemId, S_OK, S_OK, kUnknownItemId}), errors);
+    EXPECT_NE(handles[1], handles[2]);
+
+    const wchar_t *ids[] = {L"A.A", L"A.A.A", L"A", L"a.a.a"};
+    HRESULT *e = nullptr;
+    ASSERT_EQ(S_FALSE, server_->ValidateItemIDs(4, const_cast<LPWSTR *>(ids), &e));
+    EXPECT_EQ(std::vector<HRESULT>({kUnknownItemId, S_OK, S_OK, kUnknownItemId}),
+              TakeArray(e, 4));
+    ASSERT_EQ(S_OK, server_->ValidateItemIDs(1, const_cast<LPWSTR *>(&ids[1]), &e));
+    CoTaskMemFree(e);
+    Release({handles[1], handles[2]}, &errors);
+}
+
+TEST_F(ServerOperations, SameItemTwiceGivesTwoEntries) {
+    std::vector<OPCHANDLE> handles;
+    std::vector<HRESULT> errors;
+    ASSERT_EQ(S_OK, Handles({L"A.B.C", L"A.B.C"}, &handles, &errors));
+    EXPECT_EQ(handles[0], handles[1]);
+    // Both entries go with one call naming the handle twice; a third is one too many.
+    ASSERT_EQ(S_FALSE, Release({handles[0], handles[0], handles[0]}, &errors));
+    EXPECT_EQ(std::vector<HRESULT>({S_OK, S_OK, kInvalidHandle}), errors);
+}
+
+TEST_F(ServerOperations, ConnectionsShareServerHandlesButNotEntries) {
+    IOPCHDA_Server *other = nullptr;
+    ASSERT_EQ(S_OK, testsupport::ConnectTestServer(IID_IOPCHDA_Server, &other));
+    std::vector<OPCHANDLE> mine, theirs;
+    std::vector<HRESULT> errors;
+    ASSERT_EQ(S_OK, Handles({L"A.C.A"}, &mine, &errors));
+    ASSERT_EQ(S_OK, Handles({L"A.C.A"}, &theirs, &errors, other));
+    EXPECT_EQ(mine, theirs);
+    other->Release();
+    // The other connection's entry went with it; this one's is still there.
+    ASSERT_EQ(S_OK, Release(mine, &errors));
+}
+
+TEST_F(ServerOperations, CountZeroAndNullOutputsAreRejected) {
+    LPWSTR id = const_cast<LPWSTR>(L"A.A.A");
+    OPCHANDLE client = 1, *handles = nullptr;
+    HRESULT *errors = nullptr;
+    EXPECT_EQ(E_INVALIDARG, server_->GetItemHandles(0, &id, &client, &handles, &errors));
+    EXPECT_EQ(E_INVALIDARG, server_->ReleaseItemHandles(0, &client, &errors));
+    EXPECT_EQ(E_INVALIDARG, server_->ValidateItemIDs(0, &id, &errors));
+    EXPECT_EQ(nullptr, handles);
+    EXPECT_EQ(nullptr, errors);
+}
+
+class Common : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(S_OK, testsupport::ConnectTestServer(IID_IOPCCommon, &common_)); }
+    void TearDown() override {
+        if (common_) common_->Release();
+    }
+    std::wstring ErrorString(HRESULT code) {
+        LPWSTR text = nullptr;
+        EXPECT_EQ(S_OK, common_->GetErrorString(code, &text));
+        return Take(text);
+    }
+    IOPCCommon *common_ = nullptr;
+};
+
+std::wstring Widen(const char *text) {
+    std::wstring out;
+    for (const char *c = text; *c; ++c) out += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    return out;
+}
+
+TEST_F(Common, ErrorStrings) {
+    EXPECT_EQ(L"OPC_E_UNKNOWNITEMID: The item definition does not exist within the servers "
+              L"address space",
+              ErrorString(static_cast<HRESULT>(0xC0040007)));
+    EXPECT_EQ(L"OPC_S_INUSE: The operation cannot be completed because the object still has "
+              L"references that exist",
+              ErrorString(0x0004000F));
+    EXPECT_EQ(L"OPC_E_INVALID_PID: The server does not recognise the passed property ID.",
+              ErrorString(static_cast<HRESULT>(0xC0040203)));
+
+    // Outside the table: the system's own text when it has one (this process
+    // asks the same system), the fallback format when it has none.
+    for (DWORD code : {0x80070057u, 0xC0041001u, 0x80004005u}) {
+        char system[128] = {};
+        DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                      nullptr, code, 0, system, 127, nullptr);
+        char fallback[64];
+        snprintf(fallback, sizeof fallback, "<unknown error: 0x%08lX %ld>",
+                 static_cast<unsigned long>(code), static_cast<long>(code));
+        EXPECT_EQ(Widen(length ? system : fallback), ErrorString(static_cast<HRESULT>(code)))
+            << std::hex << code;
+    }
+}
+
+TEST_F(Common, OneLocaleAndAClientName) {
+    EXPECT_EQ(E_INVALIDARG, common_->SetLocaleID(0x0409));
+    EXPECT_EQ(S_OK, common_->SetLocaleID(0x0800));
+    LCID lcid = 0;
+    EXPECT_EQ(S_OK, common_->GetLocaleID(&lcid));
+    EXPECT_EQ(0x0800u, lcid);
+    DWORD count = 0;
+    LCID *lcids = nullptr;
+    ASSERT_EQ(S_OK, common_->QueryAvailableLocaleIDs(&count, &lcids));
+    EXPECT_EQ(std::vector<LCID>({0x0800}), TakeArray(lcids, count));
+    EXPECT_EQ(S_OK, common_->SetClientName(L"Halvex client test"));
+}
+
+}  // namespace

@@ -1,0 +1,484 @@
+// The browser and its string enumerator, reached in-process through the
+// class object: exact event texts, reference counts, the enumerator's cursor,
+// running out of task memory, and a tree with odd names (in a child process,
+// so that this process keeps only the demo's nine items).
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <objidl.h>
+
+#include <string>
+#include <vector>
+
+#include "Halvex.h"
+#include "opchda.h"
+#include "support/ChildProcess.h"
+#include "support/EventLog.h"
+#include "support/TestIds.h"
+
+using testsupport::EventRecorder;
+using Texts = std::vector<std::string>;
+
+namespace {
+
+constexpr HRESULT kInvalidItemId = static_cast<HRESULT>(0xC0040008);
+const char kNull[] = "<null>";
+
+// Fails chosen task allocations made on one thread: bit i of the mask fails
+// the i-th allocation after Arm. Every other allocation passes through.
+class FailingAllocations : public IMallocSpy {
+public:
+    void Arm(unsigned mask) {
+        thread_ = GetCurrentThreadId();
+        seen_ = 0;
+        mask_ = mask;
+    }
+    void Disarm() { mask_ = 0; }
+
+    SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cb) override {
+        if (!mask_ || GetCurrentThreadId() != thread_) return cb;
+        return (mask_ >> seen_++ & 1) ? 0 : cb;
+    }
+    // Everything else passes through.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **ppv) override {
+        *ppv = this;
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    void *STDMETHODCALLTYPE PostAlloc(void *p) override { return p; }
+    void *STDMETHODCALLTYPE PreFree(void *p, BOOL) override { return p; }
+    void STDMETHODCALLTYPE PostFree(BOOL) override {}
+    SIZE_T STDMETHODCALLTYPE PreRealloc(void *p, SIZE_T cb, void **out, BOOL) override {
+        *out = p;
+        return cb;
+    }
+    void *STDMETHODCALLTYPE PostRealloc(void *p, BOOL) override { return p; }
+    void *STDMETHODCALLTYPE PreGetSize(void *p, BOOL) override { return p; }
+    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T cb, BOOL) override { return cb; }
+    void *STDMETHODCALLTYPE PreDidAlloc(void *p, BOOL) override { return p; }
+    int STDMETHODCALLTYPE PostDidAlloc(void *, BOOL, int actual) override { return actual; }
+    void STDMETHODCALLTYPE PreHeapMinimize() override {}
+    void STDMETHODCALLTYPE PostHeapMinimize() override {}
+
+private:
+    DWORD thread_ = 0;
+    unsigned mask_ = 0;
+    unsigned seen_ = 0;
+};
+
+FailingAllocations g_allocations;
+
+// A string from the library, freed; kNull for a null one.
+std::string Take(LPWSTR text) {
+    if (!text) return kNull;
+    std::string out;
+    for (const WCHAR *p = text; *p; ++p) out += static_cast<char>(*p);
+    CoTaskMemFree(text);
+    return out;
+}
+
+Texts Events() { return EventRecorder::Instance().Take(); }
+
+class Browser : public ::testing::Test {
+protected:
+    void SetUp() override {
+        IClassFactory *factory = nullptr;
+        ASSERT_EQ(S_OK, CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr,
+                                         IID_IClassFactory, reinterpret_cast<void **>(&factory)));
+        HRESULT hr = factory->CreateInstance(nullptr, IID_IOPCHDA_Server,
+                                             reinterpret_cast<void **>(&server_));
+        factory->Release();
+        ASSERT_EQ(S_OK, hr);
+        HRESULT *errors = reinterpret_cast<HRESULT *>(0xdeadbeef);
+        ASSERT_EQ(S_OK, server_->CreateBrowse(0, nullptr, nullptr, nullptr, &browser_, &errors));
+        ASSERT_NE(nullptr, browser_);
+        EXPECT_EQ(nullptr, errors);
+        Events();
+    }
+    void TearDown() override {
+        g_allocations.Disarm();
+        if (browser_) browser_->Release();
+        if (server_) server_->Release();
+        Events();
+    }
+
+    HRESULT Move(OPCHDA_BROWSEDIRECTION direction, const wchar_t *name = L"") {
+        return browser_->ChangeBrowsePosition(direction, name);
+    }
+    std::string Position() {
+        LPWSTR text = nullptr;
+        EXPECT_EQ(S_OK, browser_->GetBranchPosition(&text));
+        return Take(text);
+    }
+    std::string ItemId(const wchar_t *node, HRESULT expected = S_OK) {
+        LPWSTR text = nullptr;
+        EXPECT_EQ(expected, browser_->GetItemID(node, &text));
+        return Take(text);
+    }
+    IEnumString *Enum(int type) {
+        IEnumString *names = nullptr;
+        EXPECT_EQ(S_OK, browser_->GetEnum(static_cast<OPCHDA_BROWSETYPE>(type), &names));
+        return names;
+    }
+    // Every name a browse of the given type lists here.
+    Texts List(int type) {
+        IEnumString *names = Enum(type);
+        Texts out;
+        LPOLESTR one = nullptr;
+        while (names && names->Next(1, &one, nullptr) == S_OK) out.push_back(Take(one));
+        if (names) names->Release();
+        Events();
+        return out;
+    }
+
+    IOPCHDA_Server *server_ = nullptr;
+    IOPCHDA_Browser *browser_ = nullptr;
+};
+
+TEST_F(Browser, CreateBrowseAcceptsAnyFiltersAndHoldsTheServer) {
+    DWORD ids[] = {1, 99, 13};
+    OPCHDA_OPERATORCODES operators[] = {OPCHDA_EQUAL, OPCHDA_LESS, OPCHDA_NOTEQUAL};
+    VARIANT values[3];
+    for (VARIANT &v : values) {
+        VariantInit(&v);
+        V_VT(&v) = VT_I4;
+        V_I4(&v) = 7;
+    }
+    IOPCHDA_Browser *browser = nullptr;
+    HRESULT *errors = nullptr;
+    ASSERT_EQ(S_OK, server_->CreateBrowse(3, ids, operators, values, &browser, &errors));
+    ASSERT_NE(nullptr, errors);
+    EXPECT_EQ(std::vector<HRESULT>({S_OK, S_OK, S_OK}), std::vector<HRESULT>(errors, errors + 3));
+    CoTaskMemFree(errors);
+    // The fixture's browser holds one reference on the server already.
+    EXPECT_EQ(Texts({"IHDAServer::CreateBrowse()", "HDAServer::AddRef(3)"}), Events());
+    EXPECT_EQ(0u, browser->Release());
+    EXPECT_EQ(Texts({"IOPCHDA_Browser::Release(0)", "HDAServer::Release(3)"}), Events());
+}
+
+TEST_F(Browser, CreateBrowseRefusesMissingArgumentsAndTakesNothing) {
+    DWORD ids[] = {1};
+    OPCHDA_OPERATORCODES operators[] = {OPCHDA_EQUAL};
+    VARIANT values[1];
+    VariantInit(&values[0]);
+    IOPCHDA_Browser *browser;
+    HRESULT *errors;
+    struct Case {
+        const char *what;
+        DWORD *ids;
+        OPCHDA_OPERATORCODES *operators;
+        VARIANT *values;
+        IOPCHDA_Browser **browserOut;
+        HRESULT **errorsOut;
+    };
+    const Case cases[] = {
+        {"no browser output", ids, operators, values, nullptr, &errors},
+        {"no error output", ids, operators, values, &browser, nullptr},
+        {"no ids", nullptr, operators, values, &browser, &errors},
+        {"no operators", ids, nullptr, values, &browser, &errors},
+        {"no values", ids, operators, nullptr, &browser, &errors},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        browser = reinterpret_cast<IOPCHDA_Browser *>(0xdeadbeef);
+        errors = reinterpret_cast<HRESULT *>(0xdeadbeef);
+        EXPECT_EQ(E_INVALIDARG, server_->CreateBrowse(1, c.ids, c.operators, c.values,
+                                                      c.browserOut, c.errorsOut));
+        // Whichever output was given is cleared.
+        EXPECT_EQ(c.browserOut ? nullptr : reinterpret_cast<IOPCHDA_Browser *>(0xdeadbeef),
+                  browser);
+        EXPECT_EQ(c.errorsOut ? nullptr : reinterpret_cast<HRESULT *>(0xdeadbeef), errors);
+        EXPECT_EQ(Texts({"IHDAServer::CreateBrowse()"}), Events());
+    }
+
+    // Without memory for the error array no browser is made either.
+    g_allocations.Arm(1);
+    EXPECT_EQ(E_OUTOFMEMORY, server_->CreateBrowse(1, ids, operators, values, &browser, &errors));
+    g_allocations.Disarm();
+    EXPECT_EQ(nullptr, browser);
+    EXPECT_EQ(nullptr, errors);
+    EXPECT_EQ(Texts({"IHDAServer::CreateBrowse()"}), Events());
+    // The server's count is still the client's one and the fixture browser's.
+    EXPECT_EQ(3u, server_->AddRef());
+    server_->Release();
+}
+
+TEST_F(Browser, OffersOnlyItsInterfaceAndCountsAfterEachChange) {
+    IUnknown *unknown = nullptr;
+    ASSERT_EQ(S_OK, browser_->QueryInterface(IID_IUnknown, reinterpret_cast<void **>(&unknown)));
+    EXPECT_EQ(static_cast<IUnknown *>(browser_), unknown);
+    IOPCHDA_Browser *again = nullptr;
+    ASSERT_EQ(S_OK,
+              unknown->QueryInterface(IID_IOPCHDA_Browser, reinterpret_cast<void **>(&again)));
+    EXPECT_EQ(browser_, again);
+    EXPECT_EQ(Texts({"IOPCHDA_Browser::QueryInterface IID_IUnknown", "IOPCHDA_Browser::AddRef(2)",
+                     "IOPCHDA_Browser::QueryInterface IID_IOPCHDA_Browser",
+                     "IOPCHDA_Browser::AddRef(3)"}),
+              Events());
+
+    // Refused interfaces send nothing.
+    for (const IID *iid : {&IID_IEnumString, &IID_IMarshal, &IID_IOPCHDA_Server}) {
+        void *p = reinterpret_cast<void *>(0xdeadbeef);
+        EXPECT_EQ(E_NOINTERFACE, browser_->QueryInterface(*iid, &p));
+        EXPECT_EQ(nullptr, p);
+    }
+    EXPECT_EQ(E_INVALIDARG, browser_->QueryInterface(IID_IUnknown, nullptr));
+    EXPECT_TRUE(Events().empty());
+
+    EXPECT_EQ(2u, again->Release());
+    EXPECT_EQ(1u, unknown->Release());
+    EXPECT_EQ(Texts({"IOPCHDA_Browser::Release(2)", "IOPCHDA_Browser::Release(1)"}), Events());
+}
+
+TEST_F(Browser, KeepsItsServerUntilTheLastRelease) {
+    int connections = NumbrClientConnections();
+    EXPECT_EQ(1u, server_->Release());
+    server_ = nullptr;
+    EXPECT_EQ(Texts({"IHDAServer::Release() [defered to HDAServer]", "HDAServer::Release(2)"}),
+              Events());
+    EXPECT_EQ(connections, NumbrClientConnections());
+    EXPECT_EQ("Root", Position());
+    Events();
+
+    EXPECT_EQ(0u, browser_->Release());
+    browser_ = nullptr;
+    EXPECT_EQ(Texts({"IOPCHDA_Browser::Release(0)", "HDAServer::Release(1)"}), Events());
+    EXPECT_EQ(connections - 1, NumbrClientConnections());
+}
+
+TEST_F(Browser, EachMethodReportsBeforeLookingAtItsArguments) {
+    EXPECT_EQ(E_INVALIDARG, browser_->GetEnum(OPCHDA_BRANCH, nullptr));
+    EXPECT_EQ(Texts({"IOPCHDA_Browser::GetEnum()"}), Events());
+    EXPECT_EQ(E_INVALIDARG, browser_->GetItemID(L"A", nullptr));
+    EXPECT_EQ(Texts({"IOPCHDA_Browser::GetItemID()"}), Events());
+    EXPECT_EQ(E_INVALIDARG, browser_->GetBranchPosition(nullptr));
+    EXPECT_EQ(Texts({"IOPCHDA_Browser::GetBranchPosition()"}), Events());
+    EXPECT_EQ(E_FAIL, Move(static_cast<OPCHDA_BROWSEDIRECTION>(4), L"A"));
+    EXPECT_EQ(Texts({"IOPCHDA_Browser::ChangeBrowsePosition()"}), Events());
+
+    IEnumString *names = Enum(OPCHDA_BRANCH);
+    EXPECT_EQ(Texts({"IOPCHDA_Browser::GetEnum()", "IOPCEnumString::AddRef(1)"}), Events());
+    EXPECT_EQ(0u, names->Release());
+    EXPECT_EQ(Texts({"IOPCEnumString::Release(1)"}), Events());
+}
+
+TEST_F(Browser, NullNamesCountAsEmpty) {
+    ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DOWN, L"A"));
+    EXPECT_EQ("A", ItemId(nullptr));
+    EXPECT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT, nullptr));
+    EXPECT_EQ("Root", Position());
+    // At the root an empty name's path is the empty path, which names the
+    // root: the move succeeds and adds one empty segment.
+    EXPECT_EQ(S_OK, Move(OPCHDA_BROWSE_DOWN, nullptr));
+    EXPECT_EQ("", Position());
+    EXPECT_EQ(S_OK, Move(OPCHDA_BROWSE_UP, nullptr));
+    EXPECT_EQ("Root", Position());
+}
+
+TEST_F(Browser, StringsThatCannotBeAllocated) {
+    LPWSTR text = reinterpret_cast<LPWSTR>(0xdeadbeef);
+    g_allocations.Arm(1);
+    EXPECT_EQ(E_OUTOFMEMORY, browser_->GetBranchPosition(&text));
+    EXPECT_EQ(nullptr, text);
+    g_allocations.Arm(1);
+    EXPECT_EQ(E_OUTOFMEMORY, browser_->GetItemID(L"A", &text));
+    EXPECT_EQ(nullptr, text);
+    g_allocations.Disarm();
+
+    // The enumerator hands out a null element and goes on.
+    ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT, L"A.B"));
+    IEnumString *names = Enum(OPCHDA_LEAF);
+    ASSERT_NE(nullptr, names);
+    LPOLESTR got[3] = {};
+    ULONG fetched = 0;
+    g_allocations.Arm(0b010);
+    EXPECT_EQ(S_OK, names->Next(3, got, &fetched));
+    g_allocations.Disarm();
+    EXPECT_EQ(3u, fetched);
+    EXPECT_EQ(Texts({"A", kNull, "C"}), Texts({Take(got[0]), Take(got[1]), Take(got[2])}));
+    names->Release();
+}
+
+// An enumerator of "A", "B", "C": the items of "A.A".
+class Enumerator : public Browser {
+protected:
+    void SetUp() override {
+        Browser::SetUp();
+        ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT, L"A.A"));
+        names_ = Enum(OPCHDA_LEAF);
+        ASSERT_NE(nullptr, names_);
+        Events();
+    }
+    void TearDown() override {
+        if (names_) names_->Release();
+        Browser::TearDown();
+    }
+
+    // Next(celt) with a fetched count; the strings delivered and the count.
+    Texts Next(IEnumString *names, ULONG celt, HRESULT expected, ULONG expectedCount) {
+        std::vector<LPOLESTR> got(celt + 1, reinterpret_cast<LPOLESTR>(0xdeadbeef));
+        ULONG fetched = 12345;
+        EXPECT_EQ(expected, names->Next(celt, got.data(), &fetched));
+        EXPECT_EQ(expectedCount, fetched);
+        EXPECT_EQ(reinterpret_cast<LPOLESTR>(0xdeadbeef), got[fetched < celt ? fetched : celt]);
+        Texts out;
+        for (ULONG i = 0; i < fetched && i < celt; ++i) out.push_back(Take(got[i]));
+        return out;
+    }
+
+    IEnumString *names_ = nullptr;
+};
+
+TEST_F(Enumerator, NextDeliversBatchesThenRunsOut) {
+    // The enumerator keeps its own copy: moving the browser changes nothing.
+    ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_UP));
+    Events();
+    LPOLESTR two[2] = {};
+    EXPECT_EQ(E_POINTER, names_->Next(2, two, nullptr));
+    EXPECT_EQ(E_POINTER, names_->Next(0, two, nullptr));
+    EXPECT_EQ(nullptr, two[0]);
+    // A batch of nothing delivers nothing and does not move.
+    EXPECT_EQ(Texts(), Next(names_, 0, S_OK, 0));
+    EXPECT_EQ(Texts({"A", "B"}), Next(names_, 2, S_OK, 2));
+    EXPECT_EQ(Texts({"C"}), Next(names_, 2, S_OK, 1));
+    EXPECT_EQ(Texts(), Next(names_, 2, S_FALSE, 0));
+    EXPECT_EQ(Texts(), Next(names_, 0, S_FALSE, 0));
+    EXPECT_EQ(Texts(7, "IOPCEnumString::Next"), Events());
+    // One string needs no count.
+    ASSERT_EQ(S_OK, names_->Reset());
+    EXPECT_EQ(S_OK, names_->Next(1, two, nullptr));
+    EXPECT_EQ("A", Take(two[0]));
+}
+
+TEST_F(Enumerator, SkipRunsOutWhenItReachesTheEnd) {
+    EXPECT_EQ(S_OK, names_->Skip(2));
+    EXPECT_EQ(Texts({"C"}), Next(names_, 1, S_OK, 1));
+    EXPECT_EQ(S_OK, names_->Reset());
+    EXPECT_EQ(S_FALSE, names_->Skip(3));
+    EXPECT_EQ(S_FALSE, names_->Skip(0xFFFFFFFF));
+    EXPECT_EQ(Texts({"A"}), Next(names_, 1, S_OK, 1));
+    EXPECT_EQ(S_OK, names_->Skip(0));
+    EXPECT_EQ(S_FALSE, names_->Skip(2));
+    EXPECT_EQ(Texts({"IOPCEnumString::Skip", "IOPCEnumString::Next", "IOPCEnumString::Reset",
+                     "IOPCEnumString::Skip", "IOPCEnumString::Skip", "IOPCEnumString::Next",
+                     "IOPCEnumString::Skip", "IOPCEnumString::Skip"}),
+              Events());
+
+    ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT));
+    IEnumString *empty = Enum(OPCHDA_LEAF);
+    ASSERT_NE(nullptr, empty);
+    EXPECT_EQ(Texts(), Next(empty, 1, S_FALSE, 0));
+    EXPECT_EQ(S_FALSE, empty->Skip(0));
+    empty->Release();
+}
+
+TEST_F(Enumerator, CloneHasItsOwnCursorAndCount) {
+    EXPECT_EQ(Texts({"A"}), Next(names_, 1, S_OK, 1));
+    Events();
+    IEnumString *copy = reinterpret_cast<IEnumString *>(0xdeadbeef);
+    ASSERT_EQ(S_OK, names_->Clone(&copy));
+    ASSERT_NE(names_, copy);
+    EXPECT_EQ(Texts({"IOPCEnumString::Clone", "IOPCEnumString::AddRef(1)"}), Events());
+    EXPECT_EQ(Texts({"B", "C"}), Next(copy, 5, S_OK, 2));
+    EXPECT_EQ(0u, copy->Release());
+    EXPECT_EQ(Texts({"IOPCEnumString::Next", "IOPCEnumString::Release(1)"}), Events());
+    EXPECT_EQ(Texts({"B"}), Next(names_, 1, S_OK, 1));
+}
+
+TEST_F(Enumerator, QueryInterfaceNamesTheRequest) {
+    struct Case {
+        const IID *iid;
+        HRESULT result;
+        Texts texts;
+    };
+    const Case cases[] = {
+        {&IID_IUnknown, S_OK,
+         {"IOPCEnumString::QueryInterface IID_IUnknown", "IOPCEnumString::AddRef(2)"}},
+        {&IID_IEnumString, S_OK,
+         {"IOPCEnumString::QueryInterface IID_IEnumString", "IOPCEnumString::AddRef(2)"}},
+        {&IID_IMarshal, E_NOINTERFACE, {"IOPCEnumString::QueryInterface IID_IMarshal"}},
+        {&IID_IOPCHDA_Browser, E_NOINTERFACE, {"IOPCEnumString::QueryInterface"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.texts[0]);
+        void *p = reinterpret_cast<void *>(0xdeadbeef);
+        EXPECT_EQ(c.result, names_->QueryInterface(*c.iid, &p));
+        EXPECT_EQ(c.result == S_OK ? static_cast<void *>(names_) : nullptr, p);
+        EXPECT_EQ(c.texts, Events());
+        if (p) {
+            EXPECT_EQ(1u, static_cast<IUnknown *>(p)->Release());
+        }
+        Events();
+    }
+    EXPECT_EQ(E_INVALIDARG, names_->QueryInterface(IID_IUnknown, nullptr));
+    EXPECT_EQ(Texts({"IOPCEnumString::QueryInterface E_INVALIDARG"}), Events());
+}
+
+// The odd tree, defined in its own process: an item that became a branch
+// ("X" before "X.Y"), an item and a branch of one short name ("P.Q" after
+// "P.Q.R"), an empty segment ("D..E") and an item whose short name is empty
+// ("T."). Run `browser_tests --scenario=odd-tree` to see its messages.
+const char *const kOddItems[] = {"X", "X.Y", "P.Q.R", "P.Q", "D..E", "T."};
+
+class OddTree : public Browser {
+public:
+    void TestBody() override {
+        // Branches by name, leaves by the text after their last dot.
+        EXPECT_EQ(Texts({"X", "P", "D"}), List(OPCHDA_BRANCH));
+        EXPECT_EQ(Texts({""}), List(OPCHDA_LEAF));
+        EXPECT_EQ(Texts({"X.Y", "P.Q.R", "P.Q", "D..E", "T."}), List(OPCHDA_FLAT));
+        EXPECT_EQ("X", ItemId(L"X"));
+        EXPECT_EQ("P.Q.R", ItemId(L"P.Q.R"));
+        // "T." splits to "T", which names nothing.
+        EXPECT_EQ(kNull, ItemId(L"T.", kInvalidItemId));
+        EXPECT_EQ(E_FAIL, Move(OPCHDA_BROWSE_DIRECT, L"T."));
+
+        ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DOWN, L"X"));
+        EXPECT_EQ(Texts(), List(OPCHDA_BRANCH));
+        EXPECT_EQ(Texts({"Y"}), List(OPCHDA_ITEMS));
+        EXPECT_EQ("X.Y", ItemId(L"Y"));
+
+        ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT, L"P"));
+        EXPECT_EQ(Texts({"Q"}), List(OPCHDA_BRANCH));
+        EXPECT_EQ(Texts({"Q"}), List(OPCHDA_LEAF));
+        EXPECT_EQ(Texts({"P.Q.R", "P.Q"}), List(OPCHDA_FLAT));
+        // The branch "Q" comes first and is the one a move reaches.
+        ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DOWN, L"Q"));
+        EXPECT_EQ(Texts({"R"}), List(OPCHDA_LEAF));
+
+        ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT, L"D..E"));
+        EXPECT_EQ("D..E", Position());
+        EXPECT_EQ(Texts(), List(OPCHDA_FLAT));
+        ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_UP));
+        EXPECT_EQ("D.", Position());
+        EXPECT_EQ(Texts({"E"}), List(OPCHDA_LEAF));
+        EXPECT_EQ("D..E", ItemId(L"E"));
+    }
+};
+
+TEST(OddTreeProcess, WalksNamesWithDotsAndItemsThatAreBranches) {
+    EXPECT_EQ(0, testsupport::RunScenario("odd-tree"));
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    CoRegisterMallocSpy(&g_allocations);
+    bool oddTree = testsupport::ScenarioArgument(argc, argv) == "odd-tree";
+    InitHalvex(testids::kInprocClsid, 100);
+    if (oddTree) {
+        for (const char *item : kOddItems) DefineHDAItem(item);
+    } else {
+        const char *items[] = {"A.A.A", "A.A.B", "A.A.C", "A.B.A", "A.B.B",
+                               "A.B.C", "A.C.A", "A.C.B", "A.C.C"};
+        for (const char *item : items) DefineHDAItem(item);
+    }
+    EnableHDAEventMsgs(EventRecorder::Sink);
+    ::testing::InitGoogleTest(&argc, argv);
+    if (oddTree) {
+        ::testing::GTEST_FLAG(filter) = "OddTree.*";
+        ::testing::RegisterTest("OddTree", "Walks", nullptr, nullptr, __FILE__, __LINE__,
+                                []() -> Browser * { return new OddTree; });
+    }
+    return RUN_ALL_TESTS();
+}

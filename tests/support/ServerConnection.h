@@ -1,0 +1,28 @@
+// Activation of the cross-process test server, as a client does it.
+#ifndef HALVEX_SERVER_CONNECTION_H
+#define HALVEX_SERVER_CONNECTION_H
+
+#include <windows.h>
+
+#include "support/TestIds.h"
+
+namespace testsupport {
+
+// Activates the test server from the registry. A server that is just
+// quitting after being idle can refuse the first attempt; a fresh one is
+// started on the next.
+template <class T>
+HRESULT ConnectTestServer(REFIID riid, T **out) {
+    HRESULT hr = E_FAIL;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        *out = nullptr;
+        hr = CoCreateInstance(testids::kTestServerClsid, nullptr, CLSCTX_LOCAL_SERVER, riid,
+                              reinterpret_cast<void **>(out));
+        if (SUCCEEDED(hr) || hr == E_NOINTERFACE) break;
+    }
+    return hr;
+}
+
+}  // namespace testsupport
+
+#endif
