@@ -1,7 +1,8 @@
 // An OPC HDA server built on Halvex for the cross-process tests.
 //   /RegServer, /UnregServer  write or remove its registry entries and exit
 //   anything else (COM passes -Embedding)  serve until idle for a while
-// Every event message, and every disconnect notification as
+// Its history comes from GridSource (the last item has no data). Every
+// event message, and every disconnect notification as
 // "#disconnect <left> connections <NumbrClientConnections()>", is appended to
 // a log file beside the program, which the client tests read.
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "Halvex.h"
+#include "server/GridSource.h"
 #include "support/TestIds.h"
 
 namespace {
@@ -88,7 +90,7 @@ int main(int argc, char **argv) {
                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     WriteLine("#started " + std::to_string(GetCurrentProcessId()));
 
-    static CVxHDACallback source;  // a server whose items have no data
+    static GridSource source;
     InitHalvex(testids::kTestServerClsid, 50);
     SetHDAVendorInfo("Halvex test server vendor");
     EnableHDAEventMsgs(OnEvent);
@@ -103,7 +105,7 @@ int main(int argc, char **argv) {
     DefineHDAAggregate(5, "Count", "Number of Random Values");
     const char *items[] = {"A.A.A", "A.A.B", "A.A.C", "A.B.A", "A.B.B",
                            "A.B.C", "A.C.A", "A.C.B", "A.C.C"};
-    for (const char *item : items) DefineHDAItem(item);
+    for (const char *item : items) source.AddItem(DefineHDAItem(item), item);
 
     g_idleSince = GetTickCount();
     SetTimer(nullptr, 0, kCheckMs, IdleCheck);
