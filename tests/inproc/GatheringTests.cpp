@@ -358,6 +358,58 @@ TEST_F(AttributeGathering, AFailedValueFailsTheWholeRead) {
     EXPECT_EQ(nullptr, attribute_.vAttributeValues);
 }
 
+// A source whose ReadAt waits until the test lets it go.
+class BlockingSource : public ScriptedSource {
+public:
+    HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    ~BlockingSource() override {
+        CloseHandle(entered);
+        CloseHandle(release);
+    }
+    HRESULT ReadAt(void *item, FILETIME t, VARIANT *value, DWORD *quality) override {
+        SetEvent(entered);
+        WaitForSingleObject(release, 10000);
+        return ScriptedSource::ReadAt(item, t, value, quality);
+    }
+};
+
+DWORD WINAPI GatherOnce(void *record) {
+    FILETIME t = Hms(10, 0, 30);
+    GatherValuesAtTimes(1, *static_cast<OPCHDA_ITEM *>(record), 1, &t);
+    return 0;
+}
+
+DWORD WINAPI Uninstall(void *) {
+    SetHDAServerCallback(nullptr);
+    return 0;
+}
+
+TEST(CallbackLifetime, UninstallWaitsForReadsInProgress) {
+    auto *source = new BlockingSource();
+    source->stamps = {Hms(10, 0, 30)};
+    SetHDAServerCallback(source);
+    OPCHDA_ITEM record = {};
+    HANDLE reader = CreateThread(nullptr, 0, GatherOnce, &record, 0, nullptr);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(source->entered, 10000));
+
+    HANDLE uninstaller = CreateThread(nullptr, 0, Uninstall, nullptr, 0, nullptr);
+    // The read still uses the object: uninstalling has to wait for it.
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(uninstaller, 200));
+    SetEvent(source->release);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(uninstaller, 10000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(reader, 10000));
+    EXPECT_EQ(nullptr, Toolkit().callback);
+    // Safe now; the next read finds no source.
+    delete source;
+    EXPECT_EQ(4u, record.pdwQualities[0]);
+    FreeItem(record);
+    FILETIME t = Hms(10, 0, 30);
+    EXPECT_EQ(kNoData, GatherValuesAtTimes(1, record, 1, &t));
+    CloseHandle(reader);
+    CloseHandle(uninstaller);
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {

@@ -80,6 +80,9 @@ extern "C" {
 // (rateMs, at least 10). FALSE when already started or without a task
 // allocator.
 HALVEX_FN BOOL __stdcall InitHalvex(CLSID clsid, UINT rateMs) HALVEX_NAME("_InitHalvex@20");
+// Installs the history source (null: none). When it returns, no read in
+// progress still uses the previous object, which the application may then
+// delete. Never call it from inside one of the object's methods.
 HALVEX_FN BOOL __stdcall SetHDAServerCallback(CVxHDACallback *callback)
     HALVEX_NAME("_SetHDAServerCallback@4");
 HALVEX_FN BOOL __stdcall SetHDAVendorInfo(const char *vendor) HALVEX_NAME("_SetHDAVendorInfo@4");

@@ -5,6 +5,7 @@
 #include <memory>
 #include <new>
 
+#include "runtime/CallbackUse.h"
 #include "runtime/ClientMemory.h"
 #include "runtime/ToolkitState.h"
 
@@ -45,7 +46,8 @@ void DropValue(VARIANT &value) {
 
 HRESULT GatherRawValues(DWORD item, OPCHDA_ITEM &record, const FILETIME *start,
                         const FILETIME *end, DWORD maxValues, BOOL bounds) {
-    CVxHDACallback *source = Toolkit().callback;
+    CallbackUse use;
+    CVxHDACallback *source = use.get();
     if (!source) return kNoData;
     const DWORD limit =
         maxValues == 0 || maxValues > kMaxValuesPerItem ? kMaxValuesPerItem : maxValues;
@@ -132,7 +134,8 @@ HRESULT GatherRawValues(DWORD item, OPCHDA_ITEM &record, const FILETIME *start,
 
 HRESULT GatherValuesAtTimes(DWORD item, OPCHDA_ITEM &record, DWORD count,
                             const FILETIME *times) {
-    CVxHDACallback *source = Toolkit().callback;
+    CallbackUse use;
+    CVxHDACallback *source = use.get();
     if (!source) return kNoData;
     ClientMemory memory;
     FILETIME *stamps = memory.Array<FILETIME>(count);
@@ -159,7 +162,8 @@ HRESULT GatherAttributeValues(DWORD item, DWORD attributeId, OPCHDA_ATTRIBUTE &r
                               const FILETIME &start, const FILETIME *end) {
     const HDADefinition *definition = Toolkit().FindAttribute(attributeId);
     if (!definition) return kInvalidAttrId;
-    CVxHDACallback *source = Toolkit().callback;
+    CallbackUse use;
+    CVxHDACallback *source = use.get();
     if (!source) return E_FAIL;
 
     if (!end || !definition->hasHistory) {
@@ -234,7 +238,8 @@ ULONGLONG CountIntervals(const FILETIME &start, const FILETIME &end, ULONGLONG i
 
 HRESULT GatherProcessedValues(DWORD item, OPCHDA_ITEM &record, DWORD aggregateId,
                               const FILETIME &start, const FILETIME &end, ULONGLONG interval) {
-    CVxHDACallback *source = Toolkit().callback;
+    CallbackUse use;
+    CVxHDACallback *source = use.get();
     if (!source) return kNoData;
     ULONGLONG count = CountIntervals(start, end, interval);
     if (count > kMaxValuesPerItem) return static_cast<HRESULT>(0xC0041001);  // OPC_E_MAXEXCEEDED

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "Halvex.h"
+#include "runtime/CallbackUse.h"
 #include "runtime/EventMessages.h"
 #include "runtime/ToolkitState.h"
 
@@ -37,7 +38,7 @@ extern "C" {
 BOOL __stdcall InitHalvex(CLSID clsid, UINT rateMs) { return halvex::StartToolkit(clsid, rateMs); }
 
 BOOL __stdcall SetHDAServerCallback(CVxHDACallback *callback) {
-    Toolkit().callback = callback;
+    halvex::InstallCallback(callback);
     return TRUE;
 }
 
