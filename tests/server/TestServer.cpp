@@ -90,12 +90,12 @@ int main(int argc, char **argv) {
                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     WriteLine("#started " + std::to_string(GetCurrentProcessId()));
 
+    // Everything is defined before the class object is registered, so that
+    // no client can arrive at an incomplete address space.
     static GridSource source;
-    InitHalvex(testids::kTestServerClsid, 50);
     SetHDAVendorInfo("Halvex test server vendor");
     EnableHDAEventMsgs(OnEvent);
     EnableHDADisconnectNotification(OnDisconnect);
-    SetHDAServerCallback(&source);
     // The demo's address space: four attributes, two aggregates, nine items.
     DefineHDAAttribute(1, "Data Type", "HDA Item Data Type", VT_I2, 0);
     DefineHDAAttribute(2, "Description", "HDA Item Description", VT_BSTR, 0);
@@ -106,6 +106,8 @@ int main(int argc, char **argv) {
     const char *items[] = {"A.A.A", "A.A.B", "A.A.C", "A.B.A", "A.B.B",
                            "A.B.C", "A.C.A", "A.C.B", "A.C.C"};
     for (const char *item : items) source.AddItem(DefineHDAItem(item), item);
+    SetHDAServerCallback(&source);
+    InitHalvex(testids::kTestServerClsid, 50);
 
     g_idleSince = GetTickCount();
     SetTimer(nullptr, 0, kCheckMs, IdleCheck);

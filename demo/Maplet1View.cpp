@@ -1,0 +1,84 @@
+// The main view: the upper pane. Creating it starts the toolkit and defines
+// the demo's address space; destroying it asks clients to disconnect and
+// then retires the callback object.
+#include <windows.h>
+
+#include "Maplet1App.h"
+#include "resource.h"
+
+namespace maplet1 {
+namespace {
+
+constexpr char kViewClass[] = "Maplet1View";
+constexpr DWORD kDisconnectWaitMs = 2000;
+
+CMaplet1Callback *g_callback = nullptr;
+
+void StartToolkit() {
+    InitHalvex(kClsid, 1000);
+    DefineHDAAttribute(1, "Data Type", "HDA Item Data Type", VT_I2, 0);
+    DefineHDAAttribute(2, "Description", "HDA Item Description", VT_BSTR, 0);
+    DefineHDAAttribute(3, "Engineering Units", "HDA Item Engineering Units", VT_BSTR, 0);
+    DefineHDAAttribute(13, "Item ID", "HDA Item Name", VT_BSTR, 0);
+    DefineHDAAggregate(3, "Average", "Average Random Value");
+    DefineHDAAggregate(5, "Count", "Number of Random Values");
+    EnableHDAEventMsgs(OnHalvexEvent);
+    g_callback = new CMaplet1Callback;
+    SetHDAServerCallback(g_callback);
+    for (int i = 0; i < kItemCount; ++i) {
+        g_app.itemHandles[i] = DefineHDAItem(kItemNames[i]);
+        g_callback->SetItemHandle(i, g_app.itemHandles[i]);
+    }
+}
+
+void StopToolkit() {
+    RequestHDADisconnect();
+    Sleep(kDisconnectWaitMs);
+    // Once this returns no read uses the object any more.
+    SetHDAServerCallback(nullptr);
+    delete g_callback;
+    g_callback = nullptr;
+}
+
+LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_CREATE:
+        g_app.mainView = hwnd;
+        StartToolkit();
+        return 0;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case ID_EDIT_REGISTER:
+            RegisterServer();
+            return 0;
+        case ID_EDIT_UNREGISTER:
+            UnregisterServer();
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        StopToolkit();
+        g_app.mainView = nullptr;
+        return 0;
+    }
+    return DefWindowProcA(hwnd, msg, wParam, lParam);
+}
+
+}  // namespace
+
+bool RegisterViewClass(HINSTANCE instance) {
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = ViewProc;
+    wc.hInstance = instance;
+    wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = kViewClass;
+    return RegisterClassA(&wc) != 0;
+}
+
+HWND CreateMainView(HWND parent) {
+    return CreateWindowExA(WS_EX_CLIENTEDGE, kViewClass, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0,
+                           parent, nullptr, g_app.instance, nullptr);
+}
+
+}  // namespace maplet1
