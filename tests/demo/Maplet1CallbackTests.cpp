@@ -264,8 +264,8 @@ TEST(Maplet1Attributes, ItemIdComesFromTheGivenHandles) {
     VariantClear(&v);
     // A handle above 32 bits is not the 32-bit handle it ends with.
     if (sizeof(void *) > 4) {
-        ASSERT_EQ(cb.ReadCurrentAttribute(Handle((uintptr_t(1) << 32 | 101)), 13, &stamp, &v),
-                  S_OK);
+        const uintptr_t wide = static_cast<uintptr_t>(0x100000000ull | 101);
+        ASSERT_EQ(cb.ReadCurrentAttribute(Handle(wide), 13, &stamp, &v), S_OK);
         EXPECT_EQ(Str(v), L"UNKNOWN Item");
         VariantClear(&v);
     }
