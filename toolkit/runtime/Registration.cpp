@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "Halvex.h"
 
@@ -98,12 +99,12 @@ bool WriteKeys(const std::string &guid, const char *progId, const char *descript
 }
 
 // Deletes name's listed subkeys, then name itself, below parent (opened
-// with full access). Missing keys are passed over.
-bool DeleteWithSubkeys(HKEY parent, const char *name, const char *sub1, const char *sub2) {
+// with full access). Missing keys, and keys that still have subkeys, are
+// passed over.
+bool DeleteWithSubkeys(HKEY parent, const char *name, std::initializer_list<const char *> subkeys) {
     HKEY key;
     if (RegOpenKeyExA(parent, name, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
-    RegDeleteKeyA(key, sub1);
-    RegDeleteKeyA(key, sub2);
+    for (const char *subkey : subkeys) RegDeleteKeyA(key, subkey);
     RegCloseKey(key);
     RegDeleteKeyA(parent, name);
     return true;
@@ -169,19 +170,22 @@ extern "C" BOOL __stdcall UnregisterHDAServer(CLSID clsid, const char *progId) {
     } catch (...) {
         return FALSE;
     }
-    if (!halvex::DeleteWithSubkeys(HKEY_CLASSES_ROOT, progId, "CLSID", "OPC")) return FALSE;
+    if (!halvex::DeleteWithSubkeys(HKEY_CLASSES_ROOT, progId, {"CLSID", "OPC"})) return FALSE;
 
     HKEY clsids;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "CLSID", 0, KEY_READ, &clsids) != ERROR_SUCCESS)
         return FALSE;
-    bool ok = halvex::DeleteWithSubkeys(clsids, guid.c_str(), "LocalServer32", "ProgID");
+    // The categories manager leaves its key behind once empty; it would
+    // keep the class's key alive.
+    bool ok = halvex::DeleteWithSubkeys(clsids, guid.c_str(),
+                                        {"LocalServer32", "ProgID", "Implemented Categories"});
     RegCloseKey(clsids);
     if (!ok) return FALSE;
 
     HKEY appIds;
     if (RegOpenKeyExA(HKEY_CLASSES_ROOT, "AppID", 0, KEY_READ, &appIds) != ERROR_SUCCESS)
         return FALSE;
-    ok = halvex::DeleteWithSubkeys(appIds, guid.c_str(), "LocalService", "ServiceParameters");
+    ok = halvex::DeleteWithSubkeys(appIds, guid.c_str(), {"LocalService", "ServiceParameters"});
     RegCloseKey(appIds);
     return ok ? TRUE : FALSE;
 }
