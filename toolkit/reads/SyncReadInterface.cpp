@@ -12,8 +12,8 @@ constexpr HRESULT kMaxExceeded = static_cast<HRESULT>(0xC0041001);    // OPC_E_M
 constexpr HRESULT kMoreData = 0x40041003;                             // OPC_S_MOREDATA
 constexpr ULONGLONG kLargestInterval = 0x7FFFFFFFFFFFFFFFull;
 
-// The error array and the result records of one read, handed to the client
-// together or not at all.
+// The error array and the result records of one read, stored in the
+// client's out-pointers together, or both left null.
 template <class Record>
 HRESULT AllocateResults(DWORD count, Record **records, HRESULT **errors) {
     *records = nullptr;
@@ -76,12 +76,10 @@ HRESULT SyncReadInterface::ReadRaw(OPCHDA_TIME *htStartTime, OPCHDA_TIME *htEndT
     const bool haveEnd = Given(htEndTime);
     if (haveStart != haveEnd && dwNumValues == 0) return E_INVALIDARG;
 
-    OPCHDA_ITEM *records;
-    HRESULT *errors;
-    HRESULT hr = AllocateResults(dwNumItems, &records, &errors);
+    HRESULT hr = AllocateResults(dwNumItems, ppItemValues, ppErrors);
     if (FAILED(hr)) return hr;
-    *ppItemValues = records;
-    *ppErrors = errors;
+    OPCHDA_ITEM *records = *ppItemValues;
+    HRESULT *errors = *ppErrors;
     const FILETIME *start = haveStart ? &htStartTime->ftTime : nullptr;
     const FILETIME *end = haveEnd ? &htEndTime->ftTime : nullptr;
     return ReadItems(server, dwNumItems, phServer, records, errors,
@@ -105,12 +103,10 @@ HRESULT SyncReadInterface::ReadProcessed(OPCHDA_TIME *htStartTime, OPCHDA_TIME *
     const FILETIME start = htStartTime->ftTime, end = htEndTime->ftTime;
     if (CountIntervals(start, end, interval) > kMaxValuesPerItem) return kMaxExceeded;
 
-    OPCHDA_ITEM *records;
-    HRESULT *errors;
-    HRESULT hr = AllocateResults(dwNumItems, &records, &errors);
+    HRESULT hr = AllocateResults(dwNumItems, ppItemValues, ppErrors);
     if (FAILED(hr)) return hr;
-    *ppItemValues = records;
-    *ppErrors = errors;
+    OPCHDA_ITEM *records = *ppItemValues;
+    HRESULT *errors = *ppErrors;
     return ReadItems(server, dwNumItems, phServer, records, errors,
                      [&](DWORD item, OPCHDA_ITEM &record) {
                          // Each record takes the aggregate at its own position.
@@ -127,12 +123,10 @@ HRESULT SyncReadInterface::ReadAtTime(DWORD dwNumTimeStamps, FILETIME *ftTimeSta
     if (dwNumTimeStamps == 0 || dwNumItems == 0 || !ftTimeStamps || !phServer ||
         !ppItemValues || !ppErrors)
         return E_INVALIDARG;
-    OPCHDA_ITEM *records;
-    HRESULT *errors;
-    HRESULT hr = AllocateResults(dwNumItems, &records, &errors);
+    HRESULT hr = AllocateResults(dwNumItems, ppItemValues, ppErrors);
     if (FAILED(hr)) return hr;
-    *ppItemValues = records;
-    *ppErrors = errors;
+    OPCHDA_ITEM *records = *ppItemValues;
+    HRESULT *errors = *ppErrors;
     return ReadItems(server, dwNumItems, phServer, records, errors,
                      [&](DWORD item, OPCHDA_ITEM &record) {
                          return GatherValuesAtTimes(item, record, dwNumTimeStamps, ftTimeStamps);
@@ -158,12 +152,10 @@ HRESULT SyncReadInterface::ReadAttribute(OPCHDA_TIME *htStartTime, OPCHDA_TIME *
     if (!Given(htStartTime)) return E_INVALIDARG;
     const bool haveEnd = Given(htEndTime);
 
-    OPCHDA_ATTRIBUTE *records;
-    HRESULT *errors;
-    HRESULT hr = AllocateResults(dwNumAttributes, &records, &errors);
+    HRESULT hr = AllocateResults(dwNumAttributes, ppAttributeValues, ppErrors);
     if (FAILED(hr)) return hr;
-    *ppAttributeValues = records;
-    *ppErrors = errors;
+    OPCHDA_ATTRIBUTE *records = *ppAttributeValues;
+    HRESULT *errors = *ppErrors;
     const FILETIME start = htStartTime->ftTime;
     const FILETIME *end = haveEnd ? &htEndTime->ftTime : nullptr;
     for (DWORD j = 0; j < dwNumAttributes; ++j) {

@@ -42,6 +42,21 @@ void DropValue(VARIANT &value) {
     VariantInit(&value);
 }
 
+// Puts arrays for `room` entries into the record, of which `count` are used.
+HRESULT AllocateEntries(OPCHDA_ITEM &record, DWORD room, DWORD count) {
+    ClientMemory memory;
+    FILETIME *stamps = memory.Array<FILETIME>(room);
+    DWORD *qualities = memory.Array<DWORD>(room);
+    VARIANT *values = memory.Array<VARIANT>(room);
+    if (memory.Failed()) return E_OUTOFMEMORY;
+    memory.HandOver();
+    record.dwCount = count;
+    record.pftTimeStamps = stamps;
+    record.pdwQualities = qualities;
+    record.pvDataValues = values;
+    return S_OK;
+}
+
 }  // namespace
 
 HRESULT GatherRawValues(DWORD item, OPCHDA_ITEM &record, const FILETIME *start,
@@ -88,16 +103,10 @@ HRESULT GatherRawValues(DWORD item, OPCHDA_ITEM &record, const FILETIME *start,
         }
     }
 
-    ClientMemory memory;
-    FILETIME *stamps = memory.Array<FILETIME>(limit);
-    DWORD *qualities = memory.Array<DWORD>(limit);
-    VARIANT *values = memory.Array<VARIANT>(limit);
-    if (memory.Failed()) return E_OUTOFMEMORY;
-    memory.HandOver();
-    record.dwCount = n;
-    record.pftTimeStamps = stamps;
-    record.pdwQualities = qualities;
-    record.pvDataValues = values;
+    if (AllocateEntries(record, limit, n) != S_OK) return E_OUTOFMEMORY;
+    FILETIME *stamps = record.pftTimeStamps;
+    DWORD *qualities = record.pdwQualities;
+    VARIANT *values = record.pvDataValues;
 
     for (DWORD i = 0; i < n; ++i) {
         DWORD quality = 0;
@@ -137,16 +146,10 @@ HRESULT GatherValuesAtTimes(DWORD item, OPCHDA_ITEM &record, DWORD count,
     CallbackUse use;
     CVxHDACallback *source = use.get();
     if (!source) return kNoData;
-    ClientMemory memory;
-    FILETIME *stamps = memory.Array<FILETIME>(count);
-    DWORD *qualities = memory.Array<DWORD>(count);
-    VARIANT *values = memory.Array<VARIANT>(count);
-    if (memory.Failed()) return E_OUTOFMEMORY;
-    memory.HandOver();
-    record.dwCount = count;
-    record.pftTimeStamps = stamps;
-    record.pdwQualities = qualities;
-    record.pvDataValues = values;
+    if (AllocateEntries(record, count, count) != S_OK) return E_OUTOFMEMORY;
+    FILETIME *stamps = record.pftTimeStamps;
+    DWORD *qualities = record.pdwQualities;
+    VARIANT *values = record.pvDataValues;
     for (DWORD i = 0; i < count; ++i) {
         VariantInit(&values[i]);
         stamps[i] = times[i];
@@ -244,17 +247,11 @@ HRESULT GatherProcessedValues(DWORD item, OPCHDA_ITEM &record, DWORD aggregateId
     ULONGLONG count = CountIntervals(start, end, interval);
     if (count > kMaxValuesPerItem) return static_cast<HRESULT>(0xC0041001);  // OPC_E_MAXEXCEEDED
     const DWORD n = static_cast<DWORD>(count);
-    ClientMemory memory;
-    FILETIME *stamps = memory.Array<FILETIME>(n);
-    DWORD *qualities = memory.Array<DWORD>(n);
-    VARIANT *values = memory.Array<VARIANT>(n);
-    if (memory.Failed()) return E_OUTOFMEMORY;
-    memory.HandOver();
+    if (AllocateEntries(record, n, n) != S_OK) return E_OUTOFMEMORY;
     record.haAggregate = aggregateId;
-    record.dwCount = n;
-    record.pftTimeStamps = stamps;
-    record.pdwQualities = qualities;
-    record.pvDataValues = values;
+    FILETIME *stamps = record.pftTimeStamps;
+    DWORD *qualities = record.pdwQualities;
+    VARIANT *values = record.pvDataValues;
 
     const ULONGLONG from = Ticks(start), to = Ticks(end);
     const bool forwards = from <= to;
