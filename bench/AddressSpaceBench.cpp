@@ -11,23 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "Halvex.h"
 #include "opchda.h"
 
 namespace {
 
 const CLSID kBenchClsid = {0x5a1b7c40, 0x2f0e, 0x4c1d, {0x9a, 0x61, 0x3e, 0x4b, 0x10, 0x7d, 0x22, 0x0b}};
-
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 std::string FlatId(int i) { return "Flat.Tag" + std::to_string(i); }
 

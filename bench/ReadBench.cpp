@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "BenchClock.h"
 #include "Halvex.h"
 #include "ReadBenchIds.h"
 #include "opchda.h"
@@ -33,17 +34,6 @@ namespace {
 using namespace readbench;
 
 constexpr double kValuesPerRead = static_cast<double>(kItems) * kValues;
-
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 [[noreturn]] void Fail(const char *what, HRESULT hr = S_OK) {
     fprintf(stderr, "%s failed: 0x%08lx\n", what, static_cast<unsigned long>(hr));

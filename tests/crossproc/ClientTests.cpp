@@ -95,8 +95,16 @@ TEST_F(Client, ServerEventListShowsTheClientsCalls) {
     DWORD *ids = nullptr;
     LPWSTR *names = nullptr, *descriptions = nullptr;
     VARTYPE *types = nullptr;
-    server->GetItemAttributes(&count, &ids, &names, &descriptions, &types);
+    ASSERT_EQ(S_OK, server->GetItemAttributes(&count, &ids, &names, &descriptions, &types));
     EXPECT_TRUE(log_.WaitForLine("IHDAServer::GetItemAttributes()", kLogWaitMs));
+    for (DWORD i = 0; i < count; ++i) {
+        CoTaskMemFree(names[i]);
+        CoTaskMemFree(descriptions[i]);
+    }
+    CoTaskMemFree(ids);
+    CoTaskMemFree(names);
+    CoTaskMemFree(descriptions);
+    CoTaskMemFree(types);
 
     reader->Release();
     server->Release();

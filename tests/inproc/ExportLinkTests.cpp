@@ -53,10 +53,9 @@ TEST(Exports, EveryFunctionLinksByName) {
     EXPECT_FALSE(UnregisterHDAServer(CLSID_NULL, "Halvex.Never.Registered"));
     // Already started by this program: a second start is refused.
     EXPECT_FALSE(InitHalvex(CLSID_NULL, 100));
-    // The setters are covered by the server-object tests; they link here too.
-    EXPECT_NE(nullptr, reinterpret_cast<void *>(&EnableHDAEventMsgs));
-    EXPECT_NE(nullptr, reinterpret_cast<void *>(&EnableHDADisconnectNotification));
-    EXPECT_NE(nullptr, reinterpret_cast<void *>(&HDAUpdateRegistry));
+    // An empty ProgID is refused before anything is written. (The event and
+    // disconnect setters are called by this program's main.)
+    EXPECT_FALSE(HDAUpdateRegistry(CLSID_NULL, "", "Never written", "C:\\never.exe"));
 }
 
 }  // namespace

@@ -10,30 +10,13 @@ ClientMemory::~ClientMemory() {
     for (void *block : blocks_) Toolkit().taskMalloc->Free(block);
 }
 
-void *ClientMemory::Bytes(size_t count, size_t size) {
-    if (count == 0) return nullptr;
+template <class Allocate>
+void *ClientMemory::Keep(Allocate allocate) {
     void *p = nullptr;
-    if (count <= SIZE_MAX / size) {
-        try {
-            blocks_.reserve(blocks_.size() + 1);
-            p = Toolkit().AllocClientMemory(count * size);
-        } catch (...) {
-            p = nullptr;
-        }
-    }
-    if (!p) {
-        failed_ = true;
-        return nullptr;
-    }
-    blocks_.push_back(p);
-    return p;
-}
-
-WCHAR *ClientMemory::Wide(const std::string &text) {
-    WCHAR *p = nullptr;
     try {
+        // Room first, so that recording the block cannot fail after it exists.
         blocks_.reserve(blocks_.size() + 1);
-        p = Toolkit().AnsiToWide(text.c_str(), TRUE);
+        p = allocate();
     } catch (...) {
         p = nullptr;
     }
@@ -43,6 +26,18 @@ WCHAR *ClientMemory::Wide(const std::string &text) {
     }
     blocks_.push_back(p);
     return p;
+}
+
+void *ClientMemory::Bytes(size_t count, size_t size) {
+    if (count == 0) return nullptr;
+    return Keep([&]() -> void * {
+        return count <= SIZE_MAX / size ? Toolkit().AllocClientMemory(count * size) : nullptr;
+    });
+}
+
+WCHAR *ClientMemory::Wide(const std::string &text) {
+    return static_cast<WCHAR *>(
+        Keep([&]() -> void * { return Toolkit().AnsiToWide(text.c_str(), TRUE); }));
 }
 
 std::string WideToAnsi(const WCHAR *text) {

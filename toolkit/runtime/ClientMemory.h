@@ -33,6 +33,10 @@ public:
 
 private:
     void *Bytes(size_t count, size_t size);
+    // Runs allocate() and records the block it returns; a null block or an
+    // exception marks the whole call as failed.
+    template <class Allocate>
+    void *Keep(Allocate allocate);
     std::vector<void *> blocks_;
     bool failed_ = false;
 };

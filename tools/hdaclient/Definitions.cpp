@@ -15,16 +15,9 @@ std::vector<std::string> TakeStrings(LPWSTR *strings, DWORD count) {
     return out;
 }
 
-}  // namespace
-
-std::vector<Definition> ItemAttributes(Connection &connection) {
-    DWORD count = 0;
-    TaskMem<DWORD> ids;
-    TaskMem<VARTYPE> types;
-    LPWSTR *names = nullptr, *descriptions = nullptr;
-    connection.Check(connection.Server()->GetItemAttributes(&count, ids.Out(), &names,
-                                                            &descriptions, types.Out()),
-                     "GetItemAttributes");
+// Definitions from the arrays a server returned; types may be null.
+std::vector<Definition> ToDefinitions(DWORD count, const DWORD *ids, LPWSTR *names,
+                                      LPWSTR *descriptions, const VARTYPE *types) {
     std::vector<std::string> nameTexts = TakeStrings(names, count);
     std::vector<std::string> descriptionTexts = TakeStrings(descriptions, count);
     std::vector<Definition> out;
@@ -39,23 +32,26 @@ std::vector<Definition> ItemAttributes(Connection &connection) {
     return out;
 }
 
+}  // namespace
+
+std::vector<Definition> ItemAttributes(Connection &connection) {
+    DWORD count = 0;
+    TaskMem<DWORD> ids;
+    TaskMem<VARTYPE> types;
+    LPWSTR *names = nullptr, *descriptions = nullptr;
+    connection.Check(connection.Server()->GetItemAttributes(&count, ids.Out(), &names,
+                                                            &descriptions, types.Out()),
+                     "GetItemAttributes");
+    return ToDefinitions(count, ids.Get(), names, descriptions, types.Get());
+}
+
 std::vector<Definition> Aggregates(Connection &connection) {
     DWORD count = 0;
     TaskMem<DWORD> ids;
     LPWSTR *names = nullptr, *descriptions = nullptr;
     connection.Check(connection.Server()->GetAggregates(&count, ids.Out(), &names, &descriptions),
                      "GetAggregates");
-    std::vector<std::string> nameTexts = TakeStrings(names, count);
-    std::vector<std::string> descriptionTexts = TakeStrings(descriptions, count);
-    std::vector<Definition> out;
-    for (DWORD i = 0; ids && i < count; ++i) {
-        Definition definition;
-        definition.id = ids[i];
-        definition.name = nameTexts[i];
-        definition.description = descriptionTexts[i];
-        out.push_back(definition);
-    }
-    return out;
+    return ToDefinitions(count, ids.Get(), names, descriptions, nullptr);
 }
 
 const Definition *FindById(const std::vector<Definition> &list, DWORD id) {
