@@ -4,6 +4,7 @@
 #include "runtime/TickThread.h"
 #include "runtime/ToolkitState.h"
 #include "server/ClassFactory.h"
+#include "server/InterfaceAnchors.h"
 
 namespace halvex {
 
@@ -29,6 +30,8 @@ BOOL StartToolkit(CLSID clsid, UINT rateMs) {
     state.taskMalloc = malloc;
     CoFileTimeNow(&state.startTime);
 
+    // Before any client can arrive: no interface's registration may lapse.
+    AnchorInterfaces();
     state.classFactory = new (std::nothrow) ClassFactory();
     if (state.classFactory) {
         CoRegisterClassObject(clsid, state.classFactory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,

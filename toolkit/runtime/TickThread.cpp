@@ -1,5 +1,6 @@
 #include "runtime/TickThread.h"
 
+#include "runtime/ThreadLaunch.h"
 #include "runtime/ToolkitState.h"
 
 namespace halvex {
@@ -13,7 +14,8 @@ VOID CALLBACK TickTimerProc(HWND, UINT, UINT_PTR, DWORD) { PulseEvent(Toolkit().
 
 VOID CALLBACK FallbackTimerProc(HWND, UINT, UINT_PTR, DWORD) { Toolkit().ProcessAllServers(); }
 
-DWORD WINAPI TickThreadMain(void *) {
+DWORD WINAPI TickThreadMain(void *arg) {
+    ThreadLaunch *launch = static_cast<ThreadLaunch *>(arg);
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
     wc.style = CS_HREDRAW | CS_VREDRAW;
@@ -28,7 +30,11 @@ DWORD WINAPI TickThreadMain(void *) {
         ShowWindow(hwnd, SW_HIDE);
         UpdateWindow(hwnd);
     }
+    // The starter goes on once the class, window, timer and message queue
+    // exist: a process that exits at once then finds the thread set up.
     MSG msg;
+    PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE);
+    launch->Ready();
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
         DispatchMessageA(&msg);
@@ -39,8 +45,7 @@ DWORD WINAPI TickThreadMain(void *) {
 }  // namespace
 
 void StartTickThread(SECURITY_ATTRIBUTES *security) {
-    HANDLE thread = CreateThread(security, 0, TickThreadMain, nullptr, 0, nullptr);
-    if (thread) CloseHandle(thread);
+    LaunchThread(security, TickThreadMain, nullptr);
 }
 
 UINT_PTR StartFallbackTimer(UINT periodMs) {

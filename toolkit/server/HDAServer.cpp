@@ -8,6 +8,7 @@
 #include "reads/SyncReadInterface.h"
 #include "runtime/EventMessages.h"
 #include "runtime/EventTexts.h"
+#include "runtime/ThreadLaunch.h"
 #include "runtime/ToolkitState.h"
 #include "server/CommonInterface.h"
 #include "server/InterfaceName.h"
@@ -97,7 +98,9 @@ void HDAServer::ProcessAsyncRequests() {
 namespace {
 
 DWORD WINAPI ServiceThread(void *arg) {
-    HDAServer *server = static_cast<HDAServer *>(arg);
+    ThreadLaunch *launch = static_cast<ThreadLaunch *>(arg);
+    HDAServer *server = static_cast<HDAServer *>(launch->arg);
+    launch->Ready();
     HANDLE tick = Toolkit().tickEvent;
     while (server->IsAlive()) {
         server->ProcessAsyncRequests();
@@ -113,10 +116,7 @@ DWORD WINAPI ServiceThread(void *arg) {
 }  // namespace
 
 bool StartServiceThread(HDAServer *server) {
-    HANDLE thread = CreateThread(nullptr, 0, ServiceThread, server, 0, nullptr);
-    if (!thread) return false;
-    CloseHandle(thread);
-    return true;
+    return LaunchThread(nullptr, ServiceThread, server);
 }
 
 }  // namespace halvex
