@@ -299,6 +299,21 @@ TEST_F(Browser, StringsThatCannotBeAllocated) {
     names->Release();
 }
 
+// "\u0100" has no form in the code page; no look-alike ("A") may stand in.
+TEST_F(Browser, NamesWithoutAnExactFormMatchNothing) {
+    LPWSTR ids[] = {const_cast<LPWSTR>(L"\u0100.A.A"), const_cast<LPWSTR>(L"A.A.A")};
+    HRESULT *errors = nullptr;
+    EXPECT_EQ(S_FALSE, server_->ValidateItemIDs(2, ids, &errors));
+    ASSERT_NE(nullptr, errors);
+    EXPECT_EQ(std::vector<HRESULT>({static_cast<HRESULT>(0xC0040007), S_OK}),
+              std::vector<HRESULT>(errors, errors + 2));
+    CoTaskMemFree(errors);
+    EXPECT_EQ(E_FAIL, Move(OPCHDA_BROWSE_DIRECT, L"\u0100"));
+    EXPECT_EQ(E_FAIL, Move(OPCHDA_BROWSE_DOWN, L"\u0100"));
+    EXPECT_EQ(kNull, ItemId(L"\u0100", kInvalidItemId));
+    EXPECT_EQ("Root", Position());
+}
+
 // An enumerator of "A", "B", "C": the items of "A.A".
 class Enumerator : public Browser {
 protected:
@@ -340,7 +355,8 @@ TEST_F(Enumerator, NextDeliversBatchesThenRunsOut) {
     // A batch of nothing delivers nothing and does not move.
     EXPECT_EQ(Texts(), Next(names_, 0, S_OK, 0));
     EXPECT_EQ(Texts({"A", "B"}), Next(names_, 2, S_OK, 2));
-    EXPECT_EQ(Texts({"C"}), Next(names_, 2, S_OK, 1));
+    // A short batch is S_FALSE with its true count.
+    EXPECT_EQ(Texts({"C"}), Next(names_, 2, S_FALSE, 1));
     EXPECT_EQ(Texts(), Next(names_, 2, S_FALSE, 0));
     EXPECT_EQ(Texts(), Next(names_, 0, S_FALSE, 0));
     EXPECT_EQ(Texts(7, "IOPCEnumString::Next"), Events());
@@ -379,7 +395,7 @@ TEST_F(Enumerator, CloneHasItsOwnCursorAndCount) {
     ASSERT_EQ(S_OK, names_->Clone(&copy));
     ASSERT_NE(names_, copy);
     EXPECT_EQ(Texts({"IOPCEnumString::Clone", "IOPCEnumString::AddRef(1)"}), Events());
-    EXPECT_EQ(Texts({"B", "C"}), Next(copy, 5, S_OK, 2));
+    EXPECT_EQ(Texts({"B", "C"}), Next(copy, 5, S_FALSE, 2));
     EXPECT_EQ(0u, copy->Release());
     EXPECT_EQ(Texts({"IOPCEnumString::Next", "IOPCEnumString::Release(1)"}), Events());
     EXPECT_EQ(Texts({"B"}), Next(names_, 1, S_OK, 1));
@@ -416,17 +432,21 @@ TEST_F(Enumerator, QueryInterfaceNamesTheRequest) {
 
 // The odd tree, defined in its own process: an item that became a branch
 // ("X" before "X.Y"), an item and a branch of one short name ("P.Q" after
-// "P.Q.R"), an empty segment ("D..E") and an item whose short name is empty
-// ("T."). Run `browser_tests --scenario=odd-tree` to see its messages.
-const char *const kOddItems[] = {"X", "X.Y", "P.Q.R", "P.Q", "D..E", "T."};
+// "P.Q.R", "M.N" before "M.N.O"), an empty segment ("D..E"), an item whose
+// short name is empty ("T.") and one outside ASCII ("U." and byte 0x80, the
+// euro sign in code page 1252). Run `browser_tests --scenario=odd-tree` to
+// see its messages.
+const char *const kOddItems[] = {"X", "X.Y", "P.Q.R", "P.Q", "M.N", "M.N.O", "D..E", "T.",
+                                 "U.\x80"};
 
 class OddTree : public Browser {
 public:
     void TestBody() override {
         // Branches by name, leaves by the text after their last dot.
-        EXPECT_EQ(Texts({"X", "P", "D"}), List(OPCHDA_BRANCH));
+        EXPECT_EQ(Texts({"X", "P", "M", "D", "U"}), List(OPCHDA_BRANCH));
         EXPECT_EQ(Texts({""}), List(OPCHDA_LEAF));
-        EXPECT_EQ(Texts({"X.Y", "P.Q.R", "P.Q", "D..E", "T."}), List(OPCHDA_FLAT));
+        EXPECT_EQ(Texts({"X.Y", "P.Q.R", "P.Q", "M.N", "M.N.O", "D..E", "T.", "U.\xAC"}),
+                  List(OPCHDA_FLAT));
         EXPECT_EQ("X", ItemId(L"X"));
         EXPECT_EQ("P.Q.R", ItemId(L"P.Q.R"));
         // "T." splits to "T", which names nothing.
@@ -445,6 +465,32 @@ public:
         // The branch "Q" comes first and is the one a move reaches.
         ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DOWN, L"Q"));
         EXPECT_EQ(Texts({"R"}), List(OPCHDA_LEAF));
+
+        // The branch wins over an item defined before it, too.
+        ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT, L"M"));
+        EXPECT_EQ(Texts({"N"}), List(OPCHDA_BRANCH));
+        ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DOWN, L"N"));
+        EXPECT_EQ(Texts({"O"}), List(OPCHDA_LEAF));
+        EXPECT_EQ("M.N.O", ItemId(L"O"));
+        ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT, L"M.N"));
+        EXPECT_EQ("M.N.O", ItemId(L"O"));
+
+        // A name outside ASCII goes out in the code page it comes back in.
+        ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT, L"U"));
+        IEnumString *names = Enum(OPCHDA_LEAF);
+        ASSERT_NE(nullptr, names);
+        LPOLESTR leaf = nullptr;
+        ASSERT_EQ(S_OK, names->Next(1, &leaf, nullptr));
+        names->Release();
+        if (GetACP() == 1252) EXPECT_EQ(std::wstring(L"\u20AC"), leaf);
+        LPWSTR id = nullptr;
+        EXPECT_EQ(S_OK, browser_->GetItemID(leaf, &id));
+        CoTaskMemFree(leaf);
+        ASSERT_NE(nullptr, id);
+        HRESULT *errors = nullptr;
+        EXPECT_EQ(S_OK, server_->ValidateItemIDs(1, &id, &errors));
+        CoTaskMemFree(errors);
+        CoTaskMemFree(id);
 
         ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT, L"D..E"));
         EXPECT_EQ("D..E", Position());

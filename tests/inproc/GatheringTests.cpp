@@ -202,19 +202,44 @@ TEST_F(Gathering, OneOpenEndReadsWithinTheLimit) {
               Entries(item_));
 }
 
-TEST_F(Gathering, MoreDataAtExactlyTheLimit) {
-    FILETIME s = Hms(10, 0, 0), e = Hms(10, 2, 0);
-    // Three of the four values fit; a fourth lies before the end.
-    EXPECT_EQ(kMoreData, GatherRawValues(1, item_, &s, &e, 3, FALSE));
-    EXPECT_EQ(3u, item_.dwCount);
-    FreeItem(item_);
-    // Four fit and the last is the end itself: nothing more.
-    EXPECT_EQ(S_OK, GatherRawValues(1, item_, &s, &e, 4, FALSE));
-    FreeItem(item_);
-    // Backwards the same question is asked towards the end, the earlier time.
-    FILETIME b = Hms(10, 0, 45);
-    EXPECT_EQ(kMoreData, GatherRawValues(1, item_, &e, &b, 2, FALSE));
-    EXPECT_EQ(std::vector<Entry>({{"10:02:00", 4}, {"10:01:30", 4}}), Entries(item_));
+// Values at 10:00:30, 10:01:00, 10:01:30 and 10:02:00. More data only when a
+// value lies strictly beyond the last one returned and within the range.
+TEST_F(Gathering, MoreDataOnlyWhenAFurtherValueLiesInTheRange) {
+    struct Case {
+        const char *what;
+        FILETIME start, end;
+        DWORD max;
+        BOOL bounds;
+        HRESULT result;
+        DWORD count;
+    };
+    const Case cases[] = {
+        {"fourth value before the end", Hms(10, 0, 0), Hms(10, 2, 0), 3, FALSE, kMoreData, 3},
+        {"last value is the end", Hms(10, 0, 0), Hms(10, 2, 0), 4, FALSE, S_OK, 4},
+        {"exactly three in range", Hms(10, 0, 0), Hms(10, 1, 45), 3, FALSE, S_OK, 3},
+        {"backwards, exactly three", Hms(10, 1, 45), Hms(10, 0, 15), 3, FALSE, S_OK, 3},
+        {"backwards, one more", Hms(10, 2, 0), Hms(10, 0, 45), 2, FALSE, kMoreData, 2},
+        // Bounds: 16-stamped start bound, three values, the value after the end.
+        {"bounds around all three", Hms(10, 0, 15), Hms(10, 1, 45), 5, TRUE, S_OK, 5},
+        // The end's bound took the last place: 10:01:30 was not returned.
+        {"bound displaced a value", Hms(10, 0, 15), Hms(10, 1, 45), 4, TRUE, kMoreData, 4},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(c.result, GatherRawValues(1, item_, &c.start, &c.end, c.max, c.bounds));
+        EXPECT_EQ(c.count, item_.dwCount);
+        FreeItem(item_);
+    }
+}
+
+TEST_F(Gathering, RawResultsTakeRoomForTheValuesFoundOnly) {
+    FILETIME s = Hms(10, 0, 0), e = Hms(10, 1, 15);
+    ASSERT_EQ(S_OK, GatherRawValues(1, item_, &s, &e, 0, FALSE));
+    ASSERT_EQ(2u, item_.dwCount);
+    IMalloc *malloc = Toolkit().taskMalloc;
+    EXPECT_EQ(2 * sizeof(VARIANT), malloc->GetSize(item_.pvDataValues));
+    EXPECT_EQ(2 * sizeof(FILETIME), malloc->GetSize(item_.pftTimeStamps));
+    EXPECT_EQ(2 * sizeof(DWORD), malloc->GetSize(item_.pdwQualities));
 }
 
 TEST_F(Gathering, NoStampsMeansNoDataAndBadCountsAreContained) {
@@ -302,11 +327,15 @@ protected:
     void TearDown() override {
         for (HDADefinition *d : Toolkit().attributes) delete d;
         Toolkit().attributes = attributes_;
+        FreeAttribute();
+        Gathering::TearDown();
+    }
+    void FreeAttribute() {
         for (DWORD i = 0; i < attribute_.dwNumValues; ++i)
             VariantClear(&attribute_.vAttributeValues[i]);
         CoTaskMemFree(attribute_.ftTimeStamps);
         CoTaskMemFree(attribute_.vAttributeValues);
-        Gathering::TearDown();
+        attribute_ = OPCHDA_ATTRIBUTE{};
     }
     std::vector<std::string> Stamps() const {
         std::vector<std::string> out;
@@ -333,10 +362,14 @@ TEST_F(AttributeGathering, CurrentValueWithAndWithoutEnd) {
     EXPECT_EQ(E_FAIL, GatherAttributeValues(1, 1, other, s, &e));
 }
 
-TEST_F(AttributeGathering, HistoryAddsTheValueInForceAtTheStart) {
-    FILETIME s = Hms(10, 0, 45), e = Hms(10, 1, 45);
-    EXPECT_EQ(S_OK, GatherAttributeValues(1, 7, attribute_, s, &e));
+TEST_F(AttributeGathering, HistoryAddsTheValueInForceAtTheEarlierEdge) {
+    FILETIME early = Hms(10, 0, 45), late = Hms(10, 1, 45);
+    EXPECT_EQ(S_OK, GatherAttributeValues(1, 7, attribute_, early, &late));
     EXPECT_EQ(std::vector<std::string>({"10:00:30", "10:01:00", "10:01:30"}), Stamps());
+    FreeAttribute();
+    // Backwards the earlier edge is the end: its value in force goes last.
+    EXPECT_EQ(S_OK, GatherAttributeValues(1, 7, attribute_, late, &early));
+    EXPECT_EQ(std::vector<std::string>({"10:01:30", "10:01:00", "10:00:30"}), Stamps());
 }
 
 TEST_F(AttributeGathering, HistoryWithoutStampsInTheRange) {

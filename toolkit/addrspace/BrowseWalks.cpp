@@ -1,11 +1,24 @@
 #include "addrspace/BrowseWalks.h"
 
 namespace halvex {
+namespace {
+
+// One step of a browse walk. Where an item and a branch share a short name
+// ("A.B" defined before "A.B.C"), the branch wins: otherwise whatever lies
+// below it could not be reached by browsing. Branches are named by their
+// own segment, so the lookup by name finds one directly.
+const ItemNode *StepDown(const ItemNode &node, std::string_view segment) {
+    const ItemNode *branch = node.FindChild(segment);
+    if (branch && branch->HasChildren()) return branch;
+    return node.FindChildByShortName(segment);
+}
+
+}  // namespace
 
 const ItemNode *FindPositionNode(const ItemNode &root, const std::vector<std::string> &position) {
     const ItemNode *current = &root;
     for (const std::string &segment : position) {
-        current = current->FindChildByShortName(segment);
+        current = StepDown(*current, segment);
         if (!current) return nullptr;
     }
     return current;
@@ -21,7 +34,7 @@ const ItemNode *FindBrowsePath(const ItemNode &root, std::string_view path) {
         std::string_view segment = dot == std::string_view::npos
                                        ? path.substr(start)
                                        : path.substr(start, dot - start);
-        current = current->FindChildByShortName(segment);
+        current = StepDown(*current, segment);
         if (!current) return nullptr;
         if (dot == std::string_view::npos) break;
         start = dot + 1;

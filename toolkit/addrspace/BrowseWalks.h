@@ -1,6 +1,7 @@
 // Walks of the item tree that answer the browser's questions. Every step
-// from a node to its child goes through the node's child lookup by short
-// name (the text after the last '.'), so a walk costs one lookup per segment.
+// from a node to its child finds the child by short name (the text after the
+// last '.'), a branch before an item of the same short name; a walk costs
+// one or two lookups per segment.
 #ifndef HALVEX_BROWSE_WALKS_H
 #define HALVEX_BROWSE_WALKS_H
 

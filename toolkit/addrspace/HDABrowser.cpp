@@ -94,7 +94,9 @@ HRESULT HDABrowser::ChangeBrowsePosition(OPCHDA_BROWSEDIRECTION dwBrowseDirectio
             return S_OK;
         case OPCHDA_BROWSE_DOWN: {
             // Only the last segment of the name moves the position.
-            std::string segment = WideToAnsi(szString);
+            // A name without an exact form in the code page names no node.
+            std::string segment;
+            if (!WideToAnsiExact(szString, segment)) return E_FAIL;
             size_t dot = segment.rfind('.');
             if (dot != std::string::npos) segment.erase(0, dot + 1);
             // The path is looked up as a whole, so that an empty segment
@@ -105,7 +107,8 @@ HRESULT HDABrowser::ChangeBrowsePosition(OPCHDA_BROWSEDIRECTION dwBrowseDirectio
             return S_OK;
         }
         case OPCHDA_BROWSE_DIRECT: {
-            std::string path = WideToAnsi(szString);
+            std::string path;
+            if (!WideToAnsiExact(szString, path)) return E_FAIL;
             if (!FindBrowsePath(root, path)) return E_FAIL;
             std::vector<std::string> segments;
             SplitItemId(path, segments);
@@ -125,7 +128,8 @@ HRESULT HDABrowser::GetItemID(LPCWSTR szNode, LPWSTR *pszItemID) {
     if (!pszItemID) return E_INVALIDARG;
     *pszItemID = nullptr;
     try {
-        std::string node = WideToAnsi(szNode);
+        std::string node;
+        if (!WideToAnsiExact(szNode, node)) return kInvalidItemId;
         CsGuard guard(lock_);
         std::string result = JoinedPosition();
         if (!node.empty()) {

@@ -42,12 +42,12 @@ void DropValue(VARIANT &value) {
     VariantInit(&value);
 }
 
-// Puts arrays for `room` entries into the record, of which `count` are used.
-HRESULT AllocateEntries(OPCHDA_ITEM &record, DWORD room, DWORD count) {
+// Puts arrays for `count` entries into the record.
+HRESULT AllocateEntries(OPCHDA_ITEM &record, DWORD count) {
     ClientMemory memory;
-    FILETIME *stamps = memory.Array<FILETIME>(room);
-    DWORD *qualities = memory.Array<DWORD>(room);
-    VARIANT *values = memory.Array<VARIANT>(room);
+    FILETIME *stamps = memory.Array<FILETIME>(count);
+    DWORD *qualities = memory.Array<DWORD>(count);
+    VARIANT *values = memory.Array<VARIANT>(count);
     if (memory.Failed()) return E_OUTOFMEMORY;
     memory.HandOver();
     record.dwCount = count;
@@ -103,7 +103,9 @@ HRESULT GatherRawValues(DWORD item, OPCHDA_ITEM &record, const FILETIME *start,
         }
     }
 
-    if (AllocateEntries(record, limit, n) != S_OK) return E_OUTOFMEMORY;
+    // Room for the values found, not for the limit: a read of many items
+    // with few values each stays small.
+    if (AllocateEntries(record, n) != S_OK) return E_OUTOFMEMORY;
     FILETIME *stamps = record.pftTimeStamps;
     DWORD *qualities = record.pdwQualities;
     VARIANT *values = record.pvDataValues;
@@ -123,18 +125,24 @@ HRESULT GatherRawValues(DWORD item, OPCHDA_ITEM &record, const FILETIME *start,
     }
 
     // More data: the limit was reached short of the end, and the application
-    // has a further value within the range.
+    // has a value strictly beyond the last one returned and within the range.
+    // The source answers "at or after" (or "at or before") a time, so it is
+    // asked from one tick past the last value, and its answer is checked.
     if (n == limit && start && end && !Same(buffer[n - 1], *end)) {
-        const FILETIME &last = bounds && limit >= 2 ? buffer[limit - 2] : buffer[limit - 1];
+        const ULONGLONG last =
+            Ticks(bounds && limit >= 2 ? buffer[limit - 2] : buffer[limit - 1]);
         FILETIME further = {};
         if (!backwards) {
-            if (source->GetNextTimeStamp(ItemArg(item), last, &further) == S_OK &&
-                Ticks(further) <= Ticks(*end))
+            if (last < Ticks(*end) &&
+                source->GetNextTimeStamp(ItemArg(item), FromTicks(last + 1), &further) == S_OK &&
+                Ticks(further) > last && Ticks(further) <= Ticks(*end))
                 return kMoreData;
         } else {
             // Backwards the range ends at the end time, the earlier of the two.
-            if (source->GetPreviousTimeStamp(ItemArg(item), last, &further) == S_OK &&
-                Ticks(further) >= Ticks(*end))
+            if (last > Ticks(*end) &&
+                source->GetPreviousTimeStamp(ItemArg(item), FromTicks(last - 1), &further) ==
+                    S_OK &&
+                Ticks(further) < last && Ticks(further) >= Ticks(*end))
                 return kMoreData;
         }
     }
@@ -146,7 +154,7 @@ HRESULT GatherValuesAtTimes(DWORD item, OPCHDA_ITEM &record, DWORD count,
     CallbackUse use;
     CVxHDACallback *source = use.get();
     if (!source) return kNoData;
-    if (AllocateEntries(record, count, count) != S_OK) return E_OUTOFMEMORY;
+    if (AllocateEntries(record, count) != S_OK) return E_OUTOFMEMORY;
     FILETIME *stamps = record.pftTimeStamps;
     DWORD *qualities = record.pdwQualities;
     VARIANT *values = record.pvDataValues;
@@ -188,6 +196,9 @@ HRESULT GatherAttributeValues(DWORD item, DWORD attributeId, OPCHDA_ATTRIBUTE &r
     }
 
     const bool backwards = Ticks(start) > Ticks(*end);
+    // The value in force over the range is the one at its earlier edge: the
+    // start forwards, the end backwards.
+    const FILETIME &earlier = backwards ? *end : start;
     auto buffer = StampBuffer(kMaxValuesPerItem);
     if (!buffer) return E_OUTOFMEMORY;
     FILETIME startCopy = start, endCopy = *end;
@@ -195,13 +206,14 @@ HRESULT GatherAttributeValues(DWORD item, DWORD attributeId, OPCHDA_ATTRIBUTE &r
                                                static_cast<long>(kMaxValuesPerItem), buffer.get()),
                          kMaxValuesPerItem);
     if (m == 0) {
-        // The value in force at the start.
-        if (source->GetPreviousTimeStamp(ItemArg(item), start, &buffer[0]) != S_OK) return E_FAIL;
+        if (source->GetPreviousTimeStamp(ItemArg(item), earlier, &buffer[0]) != S_OK)
+            return E_FAIL;
         m = 1;
     } else if (backwards) {
-        if (!Same(buffer[m - 1], start) && m < kMaxValuesPerItem) {
+        // Newest first: the value in force at the end goes last.
+        if (!Same(buffer[m - 1], earlier) && m < kMaxValuesPerItem) {
             ++m;
-            if (source->GetPreviousTimeStamp(ItemArg(item), start, &buffer[m - 1]) != S_OK) --m;
+            if (source->GetPreviousTimeStamp(ItemArg(item), earlier, &buffer[m - 1]) != S_OK) --m;
         }
     } else if (!Same(buffer[0], start) && m < kMaxValuesPerItem) {
         FILETIME before = {};
@@ -247,7 +259,7 @@ HRESULT GatherProcessedValues(DWORD item, OPCHDA_ITEM &record, DWORD aggregateId
     ULONGLONG count = CountIntervals(start, end, interval);
     if (count > kMaxValuesPerItem) return static_cast<HRESULT>(0xC0041001);  // OPC_E_MAXEXCEEDED
     const DWORD n = static_cast<DWORD>(count);
-    if (AllocateEntries(record, n, n) != S_OK) return E_OUTOFMEMORY;
+    if (AllocateEntries(record, n) != S_OK) return E_OUTOFMEMORY;
     record.haAggregate = aggregateId;
     FILETIME *stamps = record.pftTimeStamps;
     DWORD *qualities = record.pdwQualities;

@@ -40,14 +40,48 @@ WCHAR *ClientMemory::Wide(const std::string &text) {
         Keep([&]() -> void * { return Toolkit().AnsiToWide(text.c_str(), TRUE); }));
 }
 
+namespace {
+
+// Converts text (not empty) without best-fit mapping; *exact tells whether
+// every character had a form of its own in the code page.
+std::string ConvertWide(const WCHAR *text, bool *exact) {
+    const UINT codePage = GetACP();
+    // UTF-8 takes neither best-fit flags nor a default character; it can
+    // fail only on unpaired surrogates.
+    const bool utf8 = codePage == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL *usedDefaultOut = utf8 ? nullptr : &usedDefault;
+    int bytes = WideCharToMultiByte(codePage, flags, text, -1, nullptr, 0, nullptr, usedDefaultOut);
+    if (bytes <= 1) {
+        *exact = false;
+        return {};
+    }
+    std::string out(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(codePage, flags, text, -1, &out[0], bytes, nullptr, usedDefaultOut);
+    out.resize(static_cast<size_t>(bytes - 1));
+    *exact = !usedDefault;
+    return out;
+}
+
+}  // namespace
+
 std::string WideToAnsi(const WCHAR *text) {
     if (!text || !*text) return {};
-    int bytes = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return {};
-    std::string out(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, &out[0], bytes, nullptr, nullptr);
-    out.resize(static_cast<size_t>(bytes - 1));
-    return out;
+    bool exact = false;
+    return ConvertWide(text, &exact);
+}
+
+bool WideToAnsiExact(const WCHAR *text, std::string &out) {
+    if (!text || !*text) {
+        out.clear();
+        return true;
+    }
+    bool exact = false;
+    std::string converted = ConvertWide(text, &exact);
+    if (!exact) return false;
+    out.swap(converted);
+    return true;
 }
 
 }  // namespace halvex

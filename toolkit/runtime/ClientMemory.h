@@ -42,8 +42,14 @@ private:
 };
 
 // The 8-bit form of a client's wide string in the ANSI code page; a null
-// string converts to an empty one.
+// string converts to an empty one. No best-fit mapping: a character the code
+// page cannot hold becomes the code page's default character.
 std::string WideToAnsi(const WCHAR *text);
+
+// The same for strings that must match a name: false, and nothing stored,
+// when the text has no exact form in the code page, so that a look-alike
+// ("\u0100" for "A") never finds another name.
+bool WideToAnsiExact(const WCHAR *text, std::string &out);
 
 }  // namespace halvex
 

@@ -44,7 +44,7 @@ BOOL __stdcall SetHDAServerCallback(CVxHDACallback *callback) {
 
 BOOL __stdcall SetHDAVendorInfo(const char *vendor) {
     try {
-        Toolkit().vendorInfo = vendor ? vendor : "";
+        Toolkit().SetVendorInfo(vendor);
     } catch (...) {
         return FALSE;
     }

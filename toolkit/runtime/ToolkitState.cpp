@@ -157,7 +157,17 @@ WCHAR *ToolkitState::AnsiToWide(const char *text, BOOL forClient) {
     size_t length = strlen(text);
     WCHAR *wide = static_cast<WCHAR *>(AllocString(taskMalloc, 2 * length + 2, forClient));
     if (!wide) return nullptr;
-    for (size_t i = 0; i <= length; ++i) wide[i] = static_cast<unsigned char>(text[i]);
+    // ASCII widens byte by byte. Anything else goes through the ANSI code
+    // page, the one that names from clients come in through, so that every
+    // name a client is given finds its node when the client sends it back.
+    // A code page yields at most one wide character per byte.
+    size_t i = 0;
+    for (; i <= length && static_cast<unsigned char>(text[i]) < 0x80; ++i) wide[i] = text[i];
+    if (i <= length &&
+        MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(length + 1), wide,
+                            static_cast<int>(length + 1)) == 0) {
+        for (i = 0; i <= length; ++i) wide[i] = static_cast<unsigned char>(text[i]);
+    }
     return wide;
 }
 
@@ -177,6 +187,17 @@ void ToolkitState::FreeStringMemory(void *p, BOOL forClient) {
     } else {
         ::operator delete(p);
     }
+}
+
+void ToolkitState::SetVendorInfo(const char *vendor) {
+    std::string text = vendor ? vendor : "";
+    CsGuard guard(vendorLock);
+    vendorInfo.swap(text);
+}
+
+std::string ToolkitState::VendorInfo() {
+    CsGuard guard(vendorLock);
+    return vendorInfo;
 }
 
 ItemNode *ToolkitState::FindItem(const char *itemId) {

@@ -48,9 +48,14 @@ public:
 
     // Memory handed to clients comes from the task allocator.
     void *AllocClientMemory(size_t size);
+    // text in the ANSI code page, as a wide string.
     WCHAR *AnsiToWide(const char *text, BOOL forClient);
     WCHAR *CopyWideString(const WCHAR *text, BOOL forClient);
     void FreeStringMemory(void *p, BOOL forClient);
+
+    // The vendor text: set by the application at any time, read by clients.
+    void SetVendorInfo(const char *vendor);
+    std::string VendorInfo();
 
     // Address-space lookups.
     ItemNode *FindItem(const char *itemId);
@@ -60,7 +65,7 @@ public:
     CVxHDACallback *volatile callback = nullptr;
     LONG lockCount = 0;
     UINT tickRateMs = 0;
-    std::string vendorInfo;
+    std::string vendorInfo;  // guarded by vendorLock
     ItemNode items;
     std::vector<HDADefinition *> attributes;
     std::vector<HDADefinition *> aggregates;
@@ -78,6 +83,7 @@ public:
     DWORD registrationCookie = 0;
     BOOL initialised = FALSE;
     HANDLE tickEvent = nullptr;
+    CriticalSection vendorLock;
 
 private:
     // Copies `servers` under the lock, pinning each object so that it stays

@@ -58,7 +58,9 @@ HRESULT IOPCEnumString::Next(ULONG celt, LPOLESTR *rgelt, ULONG *pceltFetched) {
         rgelt[delivered++] = Toolkit().AnsiToWide(strings[position++].c_str(), TRUE);
     }
     if (pceltFetched) *pceltFetched = delivered;
-    return S_OK;
+    // A short batch is S_FALSE: COM's marshaling reads S_OK as "all celt
+    // strings fetched" and would hand the client null strings past the end.
+    return delivered == celt ? S_OK : S_FALSE;
 }
 
 HRESULT IOPCEnumString::Skip(ULONG celt) {

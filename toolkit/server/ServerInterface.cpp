@@ -60,7 +60,10 @@ HRESULT AnyFailed(const HRESULT *errors, DWORD count) {
 HRESULT FindItemId(const WCHAR *itemId, ItemNode **found) {
     *found = nullptr;
     if (!itemId) return kInvalidItemId;
-    *found = Toolkit().FindItem(WideToAnsi(itemId).c_str());
+    // An ID without an exact form in the code page names no item.
+    std::string id;
+    if (!WideToAnsiExact(itemId, id)) return kUnknownItemId;
+    *found = Toolkit().FindItem(id.c_str());
     return *found ? S_OK : kUnknownItemId;
 }
 
@@ -110,7 +113,7 @@ HRESULT IHDAServer::GetHistorianStatus(OPCHDA_SERVERSTATUS *pwStatus, FILETIME *
         FILETIME *now = memory.Array<FILETIME>(1);
         FILETIME *start = memory.Array<FILETIME>(1);
         WCHAR *status = memory.Array<WCHAR>(kStatusStringChars);
-        WCHAR *vendor = memory.Wide(state.vendorInfo);
+        WCHAR *vendor = memory.Wide(state.VendorInfo());
         if (memory.Failed()) return E_OUTOFMEMORY;
         memory.HandOver();
         CoFileTimeNow(now);

@@ -50,20 +50,14 @@ std::vector<std::string> Walker::Names(OPCHDA_BROWSETYPE type) {
     connection_.Check(hr, type == OPCHDA_BRANCH ? "GetEnum(OPCHDA_BRANCH)" : "GetEnum(OPCHDA_LEAF)");
     std::vector<std::string> out;
     if (!names) return out;
-    // Wine's enumerator stub reports a short batch as full, padded with
-    // nulls: the nulls are skipped, and an empty batch ends the list.
+    // Full batches are S_OK; the last, short one S_FALSE.
     for (;;) {
         LPOLESTR batch[16] = {};
         ULONG fetched = 0;
         hr = names->Next(16, batch, &fetched);
-        bool any = false;
-        for (ULONG i = 0; i < fetched && i < 16; ++i) {
-            if (batch[i]) {
-                out.push_back(TakeUtf8(batch[i]));
-                any = true;
-            }
-        }
-        if (hr != S_OK || !any) break;
+        connection_.Check(hr, "IEnumString::Next");
+        for (ULONG i = 0; i < fetched && i < 16; ++i) out.push_back(TakeUtf8(batch[i]));
+        if (hr != S_OK) break;
     }
     return out;
 }
