@@ -482,7 +482,9 @@ public:
         LPOLESTR leaf = nullptr;
         ASSERT_EQ(S_OK, names->Next(1, &leaf, nullptr));
         names->Release();
-        if (GetACP() == 1252) EXPECT_EQ(std::wstring(L"\u20AC"), leaf);
+        if (GetACP() == 1252) {
+            EXPECT_EQ(std::wstring(L"\u20AC"), leaf);
+        }
         LPWSTR id = nullptr;
         EXPECT_EQ(S_OK, browser_->GetItemID(leaf, &id));
         CoTaskMemFree(leaf);

@@ -3,6 +3,7 @@
 // and removals take the first entry with the server handle.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <utility>
 #include <vector>
@@ -12,33 +13,6 @@
 using halvex::ItemHandleTable;
 
 namespace {
-
-class Model {
-public:
-    void Add(DWORD server, DWORD client) { entries_.emplace_back(server, client); }
-    bool Remove(DWORD server) {
-        for (auto it = entries_.begin(); it != entries_.end(); ++it) {
-            if (it->first == server) {
-                entries_.erase(it);
-                return true;
-            }
-        }
-        return false;
-    }
-    bool Lookup(DWORD server, DWORD *client) const {
-        for (const auto &e : entries_) {
-            if (e.first == server) {
-                *client = e.second;
-                return true;
-            }
-        }
-        return false;
-    }
-    size_t Size() const { return entries_.size(); }
-
-private:
-    std::vector<std::pair<DWORD, DWORD>> entries_;
-};
 
 TEST(ItemHandleTable, RepeatedHandleKeepsItsEntriesInOrder) {
     ItemHandleTable table;
@@ -64,29 +38,32 @@ TEST(ItemHandleTable, MatchesTheModelUnderRandomTraffic) {
     std::mt19937 rng(99);
     std::uniform_int_distribution<DWORD> handle(1, 300), op(0, 2), clientValue(0, 5);
     ItemHandleTable table;
-    Model model;
+    std::vector<std::pair<DWORD, DWORD>> model;
     for (int step = 0; step < 50000; ++step) {
-        DWORD server = handle(rng) * 64;
+        const DWORD server = handle(rng) * 64;
+        const auto first = std::find_if(model.begin(), model.end(),
+                                        [&](const auto &e) { return e.first == server; });
+        const bool found = first != model.end();
         switch (op(rng)) {
         case 0: {
-            DWORD client = clientValue(rng);
+            const DWORD client = clientValue(rng);
             ASSERT_TRUE(table.Add(server, client));
-            model.Add(server, client);
+            model.emplace_back(server, client);
             break;
         }
         case 1:
-            ASSERT_EQ(model.Remove(server), table.Remove(server)) << step;
+            ASSERT_EQ(found, table.Remove(server)) << step;
+            if (found) model.erase(first);
             break;
         default: {
-            DWORD expected = 0, actual = 0;
-            bool found = model.Lookup(server, &expected);
+            DWORD actual = 0xFFFFFFFF;
             ASSERT_EQ(found, table.Lookup(server, &actual)) << step;
             if (found) {
-                ASSERT_EQ(expected, actual) << step;
+                ASSERT_EQ(first->second, actual) << step;
             }
         }
         }
-        ASSERT_EQ(model.Size(), table.Size());
+        ASSERT_EQ(model.size(), table.Size());
     }
 }
 

@@ -3,6 +3,8 @@
 // its exit code (0 = as expected, otherwise the number of the failed check).
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "Halvex.h"
 #include "runtime/ToolkitState.h"
 #include "support/ChildProcess.h"
@@ -52,28 +54,21 @@ int Setters() {
     return 0;
 }
 
+// "rate-GIVEN-STORED", "second-call" or "setters".
 int RunNamedScenario(const std::string &name) {
     Toolkit().OnLoad();
-    int result = 100;
-    if (name == "rate0") result = ExpectRate(0, 10);
-    else if (name == "rate9") result = ExpectRate(9, 10);
-    else if (name == "rate10") result = ExpectRate(10, 10);
-    else if (name == "rate1000") result = ExpectRate(1000, 1000);
-    else if (name == "second-call") result = SecondCall();
-    else if (name == "setters") result = Setters();
-    return result;
+    UINT given = 0, stored = 0;
+    if (sscanf(name.c_str(), "rate-%u-%u", &given, &stored) == 2) return ExpectRate(given, stored);
+    if (name == "second-call") return SecondCall();
+    if (name == "setters") return Setters();
+    return 100;
 }
 
 }  // namespace
 
-TEST(InitHalvex, RateBelowTenIsRaisedToTen) {
-    EXPECT_EQ(0, RunScenario("rate0"));
-    EXPECT_EQ(0, RunScenario("rate9"));
-}
-
-TEST(InitHalvex, RateOfTenOrMoreIsKept) {
-    EXPECT_EQ(0, RunScenario("rate10"));
-    EXPECT_EQ(0, RunScenario("rate1000"));
+TEST(InitHalvex, RateBelowTenIsRaisedToTenOthersAreKept) {
+    for (const char *scenario : {"rate-0-10", "rate-9-10", "rate-10-10", "rate-1000-1000"})
+        EXPECT_EQ(0, RunScenario(scenario)) << scenario;
 }
 
 TEST(InitHalvex, SecondCallFailsAndRegistersNothing) { EXPECT_EQ(0, RunScenario("second-call")); }

@@ -30,6 +30,9 @@ TEST(HdaClientArguments, OptionsAndItemsInAnyOrder) {
     EXPECT_TRUE(args.Has("bounds"));
     EXPECT_FALSE(args.Help());
     EXPECT_EQ("fallback", Arguments({}, kRules).Value("server", "fallback"));
+    // Help anywhere.
+    EXPECT_TRUE(Arguments({"A", "--help"}, kRules).Help());
+    EXPECT_TRUE(Arguments({"-h", "--server", "S"}, kRules).Help());
 }
 
 TEST(HdaClientArguments, ValuesAreTakenAsTheyStand) {
@@ -39,11 +42,6 @@ TEST(HdaClientArguments, ValuesAreTakenAsTheyStand) {
     EXPECT_FALSE(args.Has("bounds"));
     EXPECT_EQ(std::vector<std::string>({""}), args.Values("at"));
     EXPECT_EQ(std::vector<std::string>({"--at", "-x"}), args.Positional());
-}
-
-TEST(HdaClientArguments, HelpAnywhere) {
-    EXPECT_TRUE(Arguments({"A", "--help"}, kRules).Help());
-    EXPECT_TRUE(Arguments({"-h", "--server", "S"}, kRules).Help());
 }
 
 TEST(HdaClientArguments, UsageErrorsSayWhatIsWrong) {

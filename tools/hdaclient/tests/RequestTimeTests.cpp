@@ -53,7 +53,7 @@ TEST(HdaClientRequestTime, AbsoluteTimeIsSentAsFileTime) {
     EXPECT_EQ("2026-01-01T00:00:00.250Z", time.Describe());
 }
 
-TEST(HdaClientRequestTime, NoTime) {
+TEST(HdaClientRequestTime, NoTimeAndZeroStampsShowAsNone) {
     RequestTime time(ParseTimeOption("--end", ""));
     OPCHDA_TIME *record = time.Record();
     EXPECT_TRUE(record->bString);
@@ -61,6 +61,8 @@ TEST(HdaClientRequestTime, NoTime) {
     EXPECT_EQ("(none)", time.Describe());
     record->ftTime = ToFileTime(kNewYear);
     EXPECT_EQ("(none) = 2026-01-01T00:00:00.000Z", time.Describe());
+    EXPECT_EQ("(none)", FormatStamp(ToFileTime(0)));
+    EXPECT_EQ("2026-01-01T00:00:00.000Z", FormatStamp(ToFileTime(kNewYear)));
 }
 
 TEST(HdaClientRequestTime, BadTimeIsAUsageErrorNamingTheOption) {
@@ -71,11 +73,6 @@ TEST(HdaClientRequestTime, BadTimeIsAUsageErrorNamingTheOption) {
         EXPECT_EQ(kExitUsage, failure.code());
         EXPECT_EQ(0, std::string(failure.what()).find("--at: bad time \"tomorrow\"")) << failure.what();
     }
-}
-
-TEST(HdaClientRequestTime, ZeroStampsShowAsNone) {
-    EXPECT_EQ("(none)", FormatStamp(ToFileTime(0)));
-    EXPECT_EQ("2026-01-01T00:00:00.000Z", FormatStamp(ToFileTime(kNewYear)));
 }
 
 }  // namespace
