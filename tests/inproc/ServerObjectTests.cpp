@@ -289,6 +289,43 @@ TEST_F(ServerObject, DisconnectRequestsRaceWithReleases) {
     Events();
 }
 
+TEST_F(ServerObject, VendorTextChangesWhileClientsReadIt) {
+    IUnknown *server = Create();
+    ASSERT_NE(nullptr, server);
+    IOPCHDA_Server *iface = nullptr;
+    ASSERT_EQ(S_OK, server->QueryInterface(IID_IOPCHDA_Server, reinterpret_cast<void **>(&iface)));
+    // Texts too long for in-place storage: every change frees the old one.
+    const std::string a(200, 'a'), b(300, 'b');
+    const std::wstring wideA(200, L'a'), wideB(300, L'b');
+    SetHDAVendorInfo(a.c_str());
+    std::atomic<bool> stop{false};
+    std::thread setter([&] {
+        for (bool flip = false; !stop; flip = !flip) SetHDAVendorInfo((flip ? a : b).c_str());
+    });
+    int torn = 0;
+    for (int i = 0; i < 50000; ++i) {
+        OPCHDA_SERVERSTATUS status;
+        FILETIME *now = nullptr, *start = nullptr;
+        WORD major, minor, build;
+        DWORD maxValues;
+        LPWSTR statusText = nullptr, vendor = nullptr;
+        if (iface->GetHistorianStatus(&status, &now, &start, &major, &minor, &build, &maxValues,
+                                      &statusText, &vendor) != S_OK ||
+            !vendor || (vendor != wideA && vendor != wideB))
+            ++torn;
+        CoTaskMemFree(now);
+        CoTaskMemFree(start);
+        CoTaskMemFree(statusText);
+        CoTaskMemFree(vendor);
+    }
+    stop = true;
+    setter.join();
+    EXPECT_EQ(0, torn);
+    iface->Release();
+    server->Release();
+    Events();
+}
+
 // Without EnableHDAEventMsgs, or with a null function, nothing is delivered
 // and the server works the same.
 int QuietScenario(bool enableNull) {
