@@ -8,27 +8,21 @@
 #include <vector>
 
 #include "opchda.h"
+#include "support/BrowseFixture.h"
 #include "support/ServerConnection.h"
 
-using Names = std::vector<std::string>;
+using Names = testsupport::Texts;
+using testsupport::kInvalidItemId;
+using testsupport::TakeText;
 
 namespace {
 
-constexpr HRESULT kInvalidItemId = static_cast<HRESULT>(0xC0040008);
-const char kNull[] = "<null>";
-
-std::string Take(LPWSTR text) {
-    if (!text) return kNull;
-    std::string out;
-    for (const WCHAR *p = text; *p; ++p) out += static_cast<char>(*p);
-    CoTaskMemFree(text);
-    return out;
-}
+const char *const kNull = testsupport::kNullText;
 
 const Names kAllItems = {"A.A.A", "A.A.B", "A.A.C", "A.B.A", "A.B.B",
                          "A.B.C", "A.C.A", "A.C.B", "A.C.C"};
 
-class BrowseClient : public ::testing::Test {
+class BrowseClient : public testsupport::BrowseFixture {
 protected:
     void SetUp() override {
         ASSERT_EQ(S_OK, testsupport::ConnectTestServer(IID_IOPCHDA_Server, &server_));
@@ -42,59 +36,6 @@ protected:
         ASSERT_NE(nullptr, browser_);
         EXPECT_EQ(nullptr, errors);
     }
-    void TearDown() override {
-        if (browser_) browser_->Release();
-        if (server_) server_->Release();
-    }
-
-    HRESULT Move(OPCHDA_BROWSEDIRECTION direction, const wchar_t *name = L"") {
-        return browser_->ChangeBrowsePosition(direction, name);
-    }
-    std::string Position() {
-        LPWSTR text = nullptr;
-        EXPECT_EQ(S_OK, browser_->GetBranchPosition(&text));
-        return Take(text);
-    }
-    std::string ItemId(const wchar_t *node, HRESULT expected = S_OK) {
-        LPWSTR text = nullptr;
-        EXPECT_EQ(expected, browser_->GetItemID(node, &text));
-        return Take(text);
-    }
-    IEnumString *Enum(int type) {
-        IEnumString *names = nullptr;
-        EXPECT_EQ(S_OK, browser_->GetEnum(static_cast<OPCHDA_BROWSETYPE>(type), &names));
-        return names;
-    }
-    // One Next(celt): the strings delivered, which must be as many as the
-    // count says, none of them null.
-    static Names Next(IEnumString *names, ULONG celt, HRESULT expected) {
-        std::vector<LPOLESTR> got(celt + 1, nullptr);
-        ULONG fetched = 0;
-        EXPECT_EQ(expected, names->Next(celt, got.data(), &fetched));
-        EXPECT_LE(fetched, celt);
-        Names out;
-        for (ULONG i = 0; i < fetched && i < celt; ++i) out.push_back(Take(got[i]));
-        return out;
-    }
-    // Every name a browse of the given type lists here, in batches of 4: full
-    // batches are S_OK, the short last one S_FALSE.
-    Names List(int type) {
-        IEnumString *names = Enum(type);
-        Names all;
-        for (int batch = 0; names && batch < 25; ++batch) {
-            std::vector<LPOLESTR> got(4, nullptr);
-            ULONG fetched = 0;
-            HRESULT hr = names->Next(4, got.data(), &fetched);
-            EXPECT_EQ(fetched == 4 ? S_OK : S_FALSE, hr);
-            for (ULONG i = 0; i < fetched && i < 4; ++i) all.push_back(Take(got[i]));
-            if (hr != S_OK) break;
-        }
-        if (names) names->Release();
-        return all;
-    }
-
-    IOPCHDA_Server *server_ = nullptr;
-    IOPCHDA_Browser *browser_ = nullptr;
 };
 
 TEST_F(BrowseClient, CreateBrowseAcceptsEveryFilter) {
@@ -168,21 +109,21 @@ TEST_F(BrowseClient, EnumeratorThroughItsProxy) {
     ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT, L"A.C"));
     IEnumString *names = Enum(OPCHDA_LEAF);
     ASSERT_NE(nullptr, names);
-    EXPECT_EQ(Names({"A", "B"}), Next(names, 2, S_OK));
-    EXPECT_EQ(Names({"C"}), Next(names, 2, S_FALSE));
-    EXPECT_EQ(Names(), Next(names, 2, S_FALSE));
+    EXPECT_EQ(Names({"A", "B"}), Next(names, 2, S_OK, 2));
+    EXPECT_EQ(Names({"C"}), Next(names, 2, S_FALSE, 1));
+    EXPECT_EQ(Names(), Next(names, 2, S_FALSE, 0));
     EXPECT_EQ(S_OK, names->Reset());
     EXPECT_EQ(S_FALSE, names->Skip(3));
     LPOLESTR one = nullptr;
     EXPECT_EQ(S_OK, names->Next(1, &one, nullptr));
-    EXPECT_EQ("A", Take(one));
+    EXPECT_EQ("A", TakeText(one));
     // A clone starts where its source stands and moves on its own.
     IEnumString *copy = nullptr;
     ASSERT_EQ(S_OK, names->Clone(&copy));
     ASSERT_NE(nullptr, copy);
-    EXPECT_EQ(Names({"B", "C"}), Next(copy, 3, S_FALSE));
+    EXPECT_EQ(Names({"B", "C"}), Next(copy, 3, S_FALSE, 2));
     copy->Release();
-    EXPECT_EQ(Names({"B"}), Next(names, 1, S_OK));
+    EXPECT_EQ(Names({"B"}), Next(names, 1, S_OK, 1));
     names->Release();
 }
 

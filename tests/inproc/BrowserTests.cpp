@@ -11,17 +11,19 @@
 
 #include "Halvex.h"
 #include "opchda.h"
+#include "support/BrowseFixture.h"
 #include "support/ChildProcess.h"
 #include "support/EventLog.h"
 #include "support/TestIds.h"
 
 using testsupport::EventRecorder;
-using Texts = std::vector<std::string>;
+using testsupport::kInvalidItemId;
+using testsupport::TakeText;
+using testsupport::Texts;
 
 namespace {
 
-constexpr HRESULT kInvalidItemId = static_cast<HRESULT>(0xC0040008);
-const char kNull[] = "<null>";
+const char *const kNull = testsupport::kNullText;
 
 // Fails chosen task allocations made on one thread: bit i of the mask fails
 // the i-th allocation after Arm. Every other allocation passes through.
@@ -68,18 +70,9 @@ private:
 
 FailingAllocations g_allocations;
 
-// A string from the library, freed; kNull for a null one.
-std::string Take(LPWSTR text) {
-    if (!text) return kNull;
-    std::string out;
-    for (const WCHAR *p = text; *p; ++p) out += static_cast<char>(*p);
-    CoTaskMemFree(text);
-    return out;
-}
-
 Texts Events() { return EventRecorder::Instance().Take(); }
 
-class Browser : public ::testing::Test {
+class Browser : public testsupport::BrowseFixture {
 protected:
     void SetUp() override {
         IClassFactory *factory = nullptr;
@@ -97,42 +90,9 @@ protected:
     }
     void TearDown() override {
         g_allocations.Disarm();
-        if (browser_) browser_->Release();
-        if (server_) server_->Release();
+        BrowseFixture::TearDown();
         Events();
     }
-
-    HRESULT Move(OPCHDA_BROWSEDIRECTION direction, const wchar_t *name = L"") {
-        return browser_->ChangeBrowsePosition(direction, name);
-    }
-    std::string Position() {
-        LPWSTR text = nullptr;
-        EXPECT_EQ(S_OK, browser_->GetBranchPosition(&text));
-        return Take(text);
-    }
-    std::string ItemId(const wchar_t *node, HRESULT expected = S_OK) {
-        LPWSTR text = nullptr;
-        EXPECT_EQ(expected, browser_->GetItemID(node, &text));
-        return Take(text);
-    }
-    IEnumString *Enum(int type) {
-        IEnumString *names = nullptr;
-        EXPECT_EQ(S_OK, browser_->GetEnum(static_cast<OPCHDA_BROWSETYPE>(type), &names));
-        return names;
-    }
-    // Every name a browse of the given type lists here.
-    Texts List(int type) {
-        IEnumString *names = Enum(type);
-        Texts out;
-        LPOLESTR one = nullptr;
-        while (names && names->Next(1, &one, nullptr) == S_OK) out.push_back(Take(one));
-        if (names) names->Release();
-        Events();
-        return out;
-    }
-
-    IOPCHDA_Server *server_ = nullptr;
-    IOPCHDA_Browser *browser_ = nullptr;
 };
 
 TEST_F(Browser, CreateBrowseAcceptsAnyFiltersAndHoldsTheServer) {
@@ -295,7 +255,7 @@ TEST_F(Browser, StringsThatCannotBeAllocated) {
     EXPECT_EQ(S_OK, names->Next(3, got, &fetched));
     g_allocations.Disarm();
     EXPECT_EQ(3u, fetched);
-    EXPECT_EQ(Texts({"A", kNull, "C"}), Texts({Take(got[0]), Take(got[1]), Take(got[2])}));
+    EXPECT_EQ(Texts({"A", kNull, "C"}), Texts({TakeText(got[0]), TakeText(got[1]), TakeText(got[2])}));
     names->Release();
 }
 
@@ -329,18 +289,6 @@ protected:
         Browser::TearDown();
     }
 
-    // Next(celt) with a fetched count; the strings delivered and the count.
-    Texts Next(IEnumString *names, ULONG celt, HRESULT expected, ULONG expectedCount) {
-        std::vector<LPOLESTR> got(celt + 1, reinterpret_cast<LPOLESTR>(0xdeadbeef));
-        ULONG fetched = 12345;
-        EXPECT_EQ(expected, names->Next(celt, got.data(), &fetched));
-        EXPECT_EQ(expectedCount, fetched);
-        EXPECT_EQ(reinterpret_cast<LPOLESTR>(0xdeadbeef), got[fetched < celt ? fetched : celt]);
-        Texts out;
-        for (ULONG i = 0; i < fetched && i < celt; ++i) out.push_back(Take(got[i]));
-        return out;
-    }
-
     IEnumString *names_ = nullptr;
 };
 
@@ -363,7 +311,7 @@ TEST_F(Enumerator, NextDeliversBatchesThenRunsOut) {
     // One string needs no count.
     ASSERT_EQ(S_OK, names_->Reset());
     EXPECT_EQ(S_OK, names_->Next(1, two, nullptr));
-    EXPECT_EQ("A", Take(two[0]));
+    EXPECT_EQ("A", TakeText(two[0]));
 }
 
 TEST_F(Enumerator, SkipRunsOutWhenItReachesTheEnd) {
