@@ -86,14 +86,12 @@ TEST_F(ServerOperations, HistorianStatus) {
     EXPECT_LE(Ticks(before), Ticks(*now));
     EXPECT_GE(Ticks(after), Ticks(*now));
     EXPECT_LE(Ticks(*start), Ticks(*now));
-    EXPECT_EQ(1, major);
-    EXPECT_EQ(0, minor);
-    EXPECT_EQ(0, build);
-    EXPECT_EQ(5000u, maxValues);
-    EXPECT_EQ(L"", Take(statusText));
-    EXPECT_EQ(L"Halvex test server vendor", Take(vendor));
+    EXPECT_EQ(std::vector<DWORD>({1, 0, 0, 5000}),
+              std::vector<DWORD>({major, minor, build, maxValues}));
     CoTaskMemFree(now);
     CoTaskMemFree(start);
+    EXPECT_EQ(L"", Take(statusText));
+    EXPECT_EQ(L"Halvex test server vendor", Take(vendor));
 }
 
 // The id, name and description arrays of a definition list, as "id name: description".
@@ -147,8 +145,6 @@ TEST_F(ServerOperations, ItemHandlesValidationAndRelease) {
     ASSERT_EQ(S_FALSE, server_->ValidateItemIDs(4, const_cast<LPWSTR *>(ids), &e));
     EXPECT_EQ(std::vector<HRESULT>({kUnknownItemId, S_OK, S_OK, kUnknownItemId}),
               TakeArray(e, 4));
-    ASSERT_EQ(S_OK, server_->ValidateItemIDs(1, const_cast<LPWSTR *>(&ids[1]), &e));
-    CoTaskMemFree(e);
 
     ASSERT_EQ(S_FALSE, Release({h[0], h[3], h[4], h[4], h[4], h[0]}, &errors));
     EXPECT_EQ(std::vector<HRESULT>({S_OK, S_OK, S_OK, S_OK, kInvalidHandle, kInvalidHandle}),

@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -23,29 +21,9 @@ namespace {
 using namespace maplet1;
 using Lines = std::vector<std::string>;
 
-constexpr char kFrameClass[] = "EventListTestFrame";
-constexpr DWORD kPumpMs = 10000;
-
 LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == kEventTextMessage) {
-        AppendQueuedEvents(hwnd, lParam);
-        return 0;
-    }
-    return DefWindowProcA(hwnd, msg, wParam, lParam);
-}
-
-// Posts "event first" to "event last" the way a toolkit thread does.
-struct Range {
-    int first, last;
-};
-
-DWORD WINAPI PostEvents(void *arg) {
-    const Range *range = static_cast<const Range *>(arg);
-    for (int i = range->first; i <= range->last; ++i) {
-        char text[32];
-        snprintf(text, sizeof text, "event %d", i);
-        OnHalvexEvent(text);
-    }
+    if (msg != kEventTextMessage) return DefWindowProcA(hwnd, msg, wParam, lParam);
+    AppendQueuedEvents(hwnd, lParam);
     return 0;
 }
 
@@ -61,120 +39,96 @@ size_t CrtHeapInUse() {
     size_t total = 0;
     PROCESS_HEAP_ENTRY entry = {};
     HeapLock(heap);
-    while (HeapWalk(heap, &entry)) {
+    while (HeapWalk(heap, &entry))
         if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
-    }
     HeapUnlock(heap);
     return total;
 }
 
 class EventList : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
+    void SetUp() override {
         INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES};
         InitCommonControlsEx(&icc);
         WNDCLASSA wc = {};
         wc.lpfnWndProc = FrameProc;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = kFrameClass;
-        RegisterClassA(&wc);
-    }
-    void SetUp() override {
-        g_app.instance = GetModuleHandleA(nullptr);
-        frame_ = CreateWindowExA(0, kFrameClass, "", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
-                                 nullptr, nullptr, g_app.instance, nullptr);
+        wc.hInstance = g_app.instance = GetModuleHandleA(nullptr);
+        wc.lpszClassName = "EventListTestFrame";
+        RegisterClassA(&wc);  // refused, harmlessly, for the second test
+        frame_ = CreateWindowExA(0, wc.lpszClassName, "", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
+                                 nullptr, nullptr, wc.hInstance, nullptr);
         ASSERT_NE(nullptr, frame_);
         list_ = CreateEventList(frame_);
         ASSERT_NE(nullptr, list_);
     }
     void TearDown() override {
-        if (frame_) {
-            DetachEventList(frame_);
-            DestroyWindow(frame_);
-        }
+        if (!frame_) return;
+        DetachEventList(frame_);
+        DestroyWindow(frame_);
     }
 
-    // Runs PostEvents on a thread of its own and dispatches this thread's
-    // messages until that thread has ended and its texts are handled; false
-    // after the time-out.
-    bool PostFromThread(int first, int last) {
-        range_ = {first, last};
-        HANDLE thread = CreateThread(nullptr, 0, PostEvents, &range_, 0, nullptr);
-        if (!thread) return false;
-        const DWORD deadline = GetTickCount() + kPumpMs;
-        bool finished = false;
-        for (;;) {
-            finished = WaitForSingleObject(thread, 0) == WAIT_OBJECT_0;
-            MSG msg;
-            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-            // Everything posted before the thread ended has been dispatched.
-            if (finished || static_cast<LONG>(GetTickCount() - deadline) >= 0) break;
-            MsgWaitForMultipleObjects(1, &thread, FALSE, 100, QS_ALLINPUT);
-        }
-        CloseHandle(thread);
-        return finished;
+    bool Queued() const {
+        MSG msg;
+        return PeekMessageA(&msg, frame_, kEventTextMessage, kEventTextMessage, PM_NOREMOVE);
     }
 
-    Lines ListLines() const {
-        Lines out;
-        const int count = static_cast<int>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
-        for (int i = 0; i < count; ++i) {
+    // Gives the event function "event first" to "event last" as the toolkit
+    // does, dispatches the queued texts and returns the list's lines.
+    Lines Post(int first, int last) {
+        for (int i = first; i <= last; ++i) OnHalvexEvent(("event " + std::to_string(i)).c_str());
+        MSG msg;
+        while (PeekMessageA(&msg, frame_, kEventTextMessage, kEventTextMessage, PM_REMOVE))
+            DispatchMessageA(&msg);
+        Lines out(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
+        for (size_t i = 0; i < out.size(); ++i) {
             char text[64] = "";
             LVITEMA item = {};
             item.pszText = text;
             item.cchTextMax = sizeof text;
             SendMessageA(list_, LVM_GETITEMTEXTA, i, reinterpret_cast<LPARAM>(&item));
-            out.push_back(text);
+            out[i] = text;
         }
         return out;
     }
 
-    bool TextQueued() const {
-        MSG msg;
-        return PeekMessageA(&msg, frame_, kEventTextMessage, kEventTextMessage, PM_NOREMOVE);
-    }
-
     HWND frame_ = nullptr;
     HWND list_ = nullptr;
-    Range range_ = {};  // read by the posting thread
 };
 
 TEST_F(EventList, The502ndMessageRemovesTheOldestLine) {
     AttachEventList(frame_, list_);
-    ASSERT_TRUE(PostFromThread(1, 501));
-    EXPECT_EQ(Events(1, 501), ListLines());
-    ASSERT_TRUE(PostFromThread(502, 502));
-    EXPECT_EQ(Events(2, 502), ListLines());
+    EXPECT_EQ(Events(1, 501), Post(1, 501));
+    EXPECT_EQ(Events(2, 502), Post(502, 502));
 }
 
 // 2,000 texts of 4 KB on each path: a leak on any of them would add 8 MB.
+// Nothing is asserted until the heap is measured.
 TEST_F(EventList, TextsWithoutAListAreDroppedAndFreed) {
     const std::string text(4095, 'x');
+    auto postMany = [&] {
+        for (int i = 0; i < 2000; ++i) OnHalvexEvent(text.c_str());
+        return Queued();
+    };
     const size_t before = CrtHeapInUse();
-    for (int i = 0; i < 2000; ++i) OnHalvexEvent(text.c_str());
-    const bool queuedBeforeAttach = TextQueued();
+    const bool queuedBeforeAttach = postMany();
     AttachEventList(frame_, list_);
-    // Queued, but the list goes before they are handled: they are freed.
-    for (int i = 0; i < 2000; ++i) OnHalvexEvent(text.c_str());
-    const bool queuedWhileAttached = TextQueued();
+    const bool queuedWhileAttached = postMany();
+    // The list goes before the queued texts are handled: they are freed.
     DetachEventList(frame_);
-    const bool queuedAfterDetach = TextQueued();
-    for (int i = 0; i < 2000; ++i) OnHalvexEvent(text.c_str());
-    const bool queuedAtTheEnd = TextQueued();
-    // A text that reaches the frame when there is no list.
+    const bool queuedAfterDetach = Queued();
+    const bool queuedAtTheEnd = postMany();
+    // Texts that reach the frame when there is no list.
     for (int i = 0; i < 2000; ++i)
         AppendQueuedEvents(frame_, reinterpret_cast<LPARAM>(_strdup(text.c_str())));
     const size_t after = CrtHeapInUse();
 
-    EXPECT_FALSE(queuedBeforeAttach);
-    EXPECT_TRUE(queuedWhileAttached);
-    EXPECT_FALSE(queuedAfterDetach);
-    EXPECT_FALSE(queuedAtTheEnd);
+    EXPECT_EQ(std::vector<bool>({false, true, false, false}),
+              std::vector<bool>({queuedBeforeAttach, queuedWhileAttached, queuedAfterDetach,
+                                 queuedAtTheEnd}));
     EXPECT_LT(after, before + 1024 * 1024) << before << " bytes before, " << after << " after";
     // Nothing reached the list, before or after.
     AttachEventList(frame_, list_);
-    ASSERT_TRUE(PostFromThread(1, 1));
-    EXPECT_EQ(Events(1, 1), ListLines());
+    EXPECT_EQ(Events(1, 1), Post(1, 1));
 }
 
 }  // namespace

@@ -14,7 +14,6 @@
 namespace {
 
 using namespace maplet1;
-using Stamps = std::vector<std::string>;
 
 // 5 March 2024, UTC.
 FILETIME At(int hour, int minute, int second, int ms = 0) {
@@ -43,14 +42,19 @@ std::string Text(const FILETIME &ft) {
     return text;
 }
 
-Stamps Read(CMaplet1Callback &cb, FILETIME *start, FILETIME *end, long maxCount) {
+// Seconds after 12:00:00 of the stamps read between start and end, themselves
+// given in seconds after 12:00:00 (-1 for none).
+std::vector<double> Read(CMaplet1Callback &cb, int start, int end, long maxCount) {
+    const ULONGLONG noon = Ticks(At(12, 0, 0));
+    FILETIME s = FromTicks(noon + start * kSecond), e = FromTicks(noon + end * kSecond);
     // One slot more than allowed, to catch writes past the maximum.
     std::vector<FILETIME> buffer(maxCount > 0 ? maxCount + 1 : 1, FILETIME{0xABAB, 0xABAB});
-    long n = cb.GetTimeStamps(nullptr, start, end, maxCount, buffer.data());
+    long n = cb.GetTimeStamps(nullptr, start < 0 ? nullptr : &s, end < 0 ? nullptr : &e, maxCount,
+                              buffer.data());
     EXPECT_TRUE(buffer.back().dwLowDateTime == 0xABAB && buffer.back().dwHighDateTime == 0xABAB)
         << "wrote past the maximum";
-    Stamps out;
-    for (long i = 0; i < n; ++i) out.push_back(Text(buffer[i]));
+    std::vector<double> out;
+    for (long i = 0; i < n; ++i) out.push_back(double(Ticks(buffer[i]) - noon) / kSecond);
     return out;
 }
 
@@ -68,15 +72,10 @@ TEST(Maplet1Grid, FloorAndNextQuarterMinute) {
     } cases[] = {
         {At(12, 0, 0), "12:00:00.000", "12:00:15.000"},
         {At(12, 0, 14, 999), "12:00:00.000", "12:00:15.000"},
-        {At(12, 0, 15), "12:00:15.000", "12:00:15.000"},
         // Only whole seconds count: 15.5 s goes back to 15 both ways.
         {At(12, 0, 15, 500), "12:00:15.000", "12:00:15.000"},
         {At(12, 0, 16), "12:00:15.000", "12:00:30.000"},
-        {At(12, 0, 30, 500), "12:00:30.000", "12:00:30.000"},
-        {At(12, 0, 45), "12:00:45.000", "12:00:45.000"},
-        {At(12, 0, 46), "12:00:45.000", "12:01:00.000"},
         {At(12, 0, 59, 999), "12:00:45.000", "12:01:00.000"},
-        {At(12, 59, 50), "12:59:45.000", "13:00:00.000"},
         {At(23, 59, 47), "23:59:45.000", "00:00:00.000+1d"},
         // Units below the millisecond go as well.
         {FromTicks(Ticks(At(12, 0, 15)) + 9999), "12:00:15.000", "12:00:15.000"},
@@ -92,38 +91,29 @@ TEST(Maplet1Grid, FloorAndNextQuarterMinute) {
 
 TEST(Maplet1TimeStamps, ForwardFromGridNextBackwardFromGridFloor) {
     CMaplet1Callback cb;
-    FILETIME t12 = At(12, 0, 0), t15 = At(12, 0, 15), t44 = At(12, 0, 44), t1207 = At(12, 0, 7),
-             t13 = At(13, 0, 0), t1m = At(12, 1, 0), t1m7 = At(12, 1, 7), t1m10 = At(12, 1, 10),
-             t40 = At(12, 0, 40), t32 = At(12, 0, 32);
     const struct {
-        FILETIME *start, *end;
+        int start, end;
         long max;
-        Stamps expected;
+        std::vector<double> expected;
     } cases[] = {
-        {&t12, &t1m, 100, {"12:00:15.000", "12:00:30.000", "12:00:45.000", "12:01:00.000"}},
-        {&t15, &t44, 100, {"12:00:15.000", "12:00:30.000"}},
-        // The maximum ends the read before the end does.
-        {&t12, &t13, 2, {"12:00:15.000", "12:00:30.000"}},
+        {0, 60, 100, {15, 30, 45, 60}},
+        {15, 44, 100, {15, 30}},
+        {0, 3600, 2, {15, 30}},  // the maximum ends the read before the end does
         // Start equal to end: one stamp on 15, none on 0 (its grid next is later).
-        {&t15, &t15, 100, {"12:00:15.000"}},
-        {&t12, &t12, 100, {}},
-        // Without an end: exactly the maximum.
-        {&t1207, nullptr, 5,
-         {"12:00:15.000", "12:00:30.000", "12:00:45.000", "12:01:00.000", "12:01:15.000"}},
-        // Without a start: back from the grid floor of the end.
-        {nullptr, &t1m7, 3, {"12:01:00.000", "12:00:45.000", "12:00:30.000"}},
+        {15, 15, 100, {15}},
+        {0, 0, 100, {}},
+        {7, -1, 5, {15, 30, 45, 60, 75}},  // without an end: exactly the maximum
+        {-1, 67, 3, {60, 45, 30}},         // without a start: back from the end's floor
         // Start after end mirrors the forward read.
-        {&t1m10, &t12, 100, {"12:01:00.000", "12:00:45.000", "12:00:30.000", "12:00:15.000"}},
-        {&t1m10, &t12, 2, {"12:01:00.000", "12:00:45.000"}},
-        // Both inside one quarter minute: nothing on the grid between them.
-        {&t40, &t32, 100, {}},
-        {nullptr, nullptr, 10, {}},
+        {70, 0, 100, {60, 45, 30, 15}},
+        {70, 0, 2, {60, 45}},
+        {40, 32, 100, {}},  // both inside one quarter minute
+        {-1, -1, 10, {}},
     };
-    for (const auto &c : cases) {
-        EXPECT_EQ(c.expected, Read(cb, c.start, c.end, c.max))
-            << (c.start ? Text(*c.start) : "null") << " to " << (c.end ? Text(*c.end) : "null");
-    }
-    EXPECT_EQ(5000u, Read(cb, &t1207, nullptr, 5000).size());
+    for (const auto &c : cases)
+        EXPECT_EQ(c.expected, Read(cb, c.start, c.end, c.max)) << c.start << " to " << c.end;
+    EXPECT_EQ(5000u, Read(cb, 7, -1, 5000).size());
+    FILETIME t12 = At(12, 0, 0);
     EXPECT_EQ(0, cb.GetTimeStamps(nullptr, &t12, nullptr, 0, nullptr));
     EXPECT_EQ(0, cb.GetTimeStamps(nullptr, &t12, nullptr, -1, nullptr));
     // Near the FILETIME origin the stamps stop at 0 instead of wrapping round.
@@ -156,6 +146,16 @@ TEST(Maplet1Values, QualityIsRawOnWholeQuarterMinuteSecondsValuesVaryInRange) {
     EXPECT_LT(1u, values.size());
 }
 
+// The text of a string attribute, read as current value with the given stamp.
+std::wstring Attribute(CMaplet1Callback &cb, uintptr_t handle, DWORD id, FILETIME *stamp) {
+    VARIANT v;
+    VariantInit(&v);
+    EXPECT_EQ(S_OK, cb.ReadCurrentAttribute(Handle(handle), id, stamp, &v));
+    std::wstring text = Str(v);
+    VariantClear(&v);
+    return text;
+}
+
 TEST(Maplet1Attributes, FixedAttributesAndTheStampLeftAlone) {
     CMaplet1Callback cb;
     FILETIME stamp = {0x1234, 0x5678};
@@ -164,11 +164,8 @@ TEST(Maplet1Attributes, FixedAttributesAndTheStampLeftAlone) {
     ASSERT_EQ(S_OK, cb.ReadCurrentAttribute(Handle(1), 1, &stamp, &v));
     EXPECT_EQ(VT_I2, v.vt);
     EXPECT_EQ(VT_R4, v.iVal);
-    ASSERT_EQ(S_OK, cb.ReadCurrentAttribute(Handle(1), 2, &stamp, &v));
-    EXPECT_EQ(L"Random Floating Point Values", Str(v));
-    ASSERT_EQ(S_OK, cb.ReadCurrentAttribute(Handle(1), 3, &stamp, &v));
-    EXPECT_EQ(L"Counts", Str(v));
-    VariantClear(&v);
+    EXPECT_EQ(L"Random Floating Point Values", Attribute(cb, 1, 2, &stamp));
+    EXPECT_EQ(L"Counts", Attribute(cb, 1, 3, &stamp));
     EXPECT_EQ(0x1234u, stamp.dwLowDateTime);
     EXPECT_EQ(0x5678u, stamp.dwHighDateTime);
 
@@ -185,31 +182,22 @@ TEST(Maplet1Attributes, FixedAttributesAndTheStampLeftAlone) {
     EXPECT_EQ(VT_EMPTY, v.vt);
 }
 
-std::wstring ItemId(CMaplet1Callback &cb, uintptr_t handle) {
-    FILETIME stamp{};
-    VARIANT v;
-    VariantInit(&v);
-    EXPECT_EQ(S_OK, cb.ReadCurrentAttribute(Handle(handle), 13, &stamp, &v));
-    std::wstring id = Str(v);
-    VariantClear(&v);
-    return id;
-}
-
 TEST(Maplet1Attributes, ItemIdComesFromTheGivenHandles) {
     CMaplet1Callback cb;
+    FILETIME stamp{};
     // Before the items are defined, or after a definition failed, no handle matches.
     cb.SetItemHandle(0, 0xFFFFFFFF);
     for (uintptr_t h : {uintptr_t(0), uintptr_t(1), uintptr_t(0xFFFFFFFF)})
-        EXPECT_EQ(L"UNKNOWN Item", ItemId(cb, h)) << h;
+        EXPECT_EQ(L"UNKNOWN Item", Attribute(cb, h, 13, &stamp)) << h;
 
     for (int i = 0; i < kItemCount; ++i) cb.SetItemHandle(i, 101 + i);
     const wchar_t *expected[] = {L"A.A.A", L"A.A.B", L"A.A.C", L"A.B.A", L"A.B.B",
                                  L"A.B.C", L"A.C.A", L"A.C.B", L"A.C.C"};
-    for (int i = 0; i < kItemCount; ++i) EXPECT_EQ(expected[i], ItemId(cb, 101 + i));
-    EXPECT_EQ(L"UNKNOWN Item", ItemId(cb, 100));
+    for (int i = 0; i < kItemCount; ++i) EXPECT_EQ(expected[i], Attribute(cb, 101 + i, 13, &stamp));
+    EXPECT_EQ(L"UNKNOWN Item", Attribute(cb, 100, 13, &stamp));
     // A handle above 32 bits is not the 32-bit handle it ends with.
     if (sizeof(void *) > 4) {
-        EXPECT_EQ(L"UNKNOWN Item", ItemId(cb, static_cast<uintptr_t>(0x100000000ull | 101)));
+        EXPECT_EQ(L"UNKNOWN Item", Attribute(cb, uintptr_t(0x100000000ull | 101), 13, &stamp));
     }
 }
 

@@ -35,9 +35,8 @@ TEST(ItemTree, SharedBranchesAndItemsByFullId) {
     EXPECT_EQ(aaa, FindItemBelow(root, "A.A.A")->handle);
     EXPECT_EQ(aba, FindItemBelow(root, "A.B.A")->handle);
     EXPECT_EQ(nullptr, FindItemBelow(root, "A.A"));
-    std::set<DWORD> handles = {aaa, aab, aba};
-    EXPECT_EQ(3u, handles.size());
-    EXPECT_FALSE(handles.count(0) || handles.count(kFailed));
+    // Three handles, none of them 0 or the failure value.
+    EXPECT_EQ(5u, std::set<DWORD>({aaa, aab, aba, 0, kFailed}).size());
 
     EXPECT_EQ(kFailed, DefineItemBelow(root, "A.A.A"));
     EXPECT_EQ(2u, a->children[0]->children.size());

@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
-
 namespace testsupport {
 
 int RunScenario(const std::string &name, unsigned timeoutMs) {
@@ -14,25 +12,23 @@ int RunScenario(const std::string &name, unsigned timeoutMs) {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi)) {
+                        &pi))
         return -1;
-    }
     DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(pi.hProcess, timeoutMs) == WAIT_OBJECT_0)
         GetExitCodeProcess(pi.hProcess, &code);
-    } else {
+    else
         TerminateProcess(pi.hProcess, 99);
-    }
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
     return static_cast<int>(code);
 }
 
 std::string ScenarioArgument(int argc, char **argv) {
-    const char prefix[] = "--scenario=";
-    for (int i = 1; i < argc; ++i) {
-        if (strncmp(argv[i], prefix, sizeof prefix - 1) == 0) return argv[i] + sizeof prefix - 1;
-    }
+    const std::string prefix = "--scenario=";
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]).compare(0, prefix.size(), prefix) == 0)
+            return argv[i] + prefix.size();
     return {};
 }
 

@@ -2,25 +2,20 @@
 
 namespace testsupport {
 
-EventRecorder::EventRecorder() { InitializeCriticalSection(&lock_); }
-
 EventRecorder &EventRecorder::Instance() {
     static EventRecorder recorder;
     return recorder;
 }
 
 void __stdcall EventRecorder::Sink(const char *text) {
-    EventRecorder &r = Instance();
-    EnterCriticalSection(&r.lock_);
-    r.texts_.emplace_back(text);
-    LeaveCriticalSection(&r.lock_);
+    std::lock_guard<std::mutex> guard(Instance().lock_);
+    Instance().texts_.emplace_back(text);
 }
 
 std::vector<std::string> EventRecorder::Take() {
-    EnterCriticalSection(&lock_);
+    std::lock_guard<std::mutex> guard(lock_);
     std::vector<std::string> out;
     out.swap(texts_);
-    LeaveCriticalSection(&lock_);
     return out;
 }
 

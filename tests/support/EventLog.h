@@ -1,16 +1,14 @@
-// Event messages as the in-process tests see them: recorded from the
-// library's event function.
+// Event messages as the in-process tests see them: the texts passed to the
+// library's event function, recorded from any thread.
 #ifndef HALVEX_EVENT_LOG_H
 #define HALVEX_EVENT_LOG_H
 
-#include <windows.h>
-
+#include <mutex>
 #include <string>
 #include <vector>
 
 namespace testsupport {
 
-// Collects the texts passed to the event function, from any thread.
 class EventRecorder {
 public:
     // The function to give EnableHDAEventMsgs; records into Instance().
@@ -22,8 +20,7 @@ public:
     void Clear() { Take(); }
 
 private:
-    EventRecorder();
-    CRITICAL_SECTION lock_;
+    std::mutex lock_;
     std::vector<std::string> texts_;
 };
 

@@ -48,22 +48,15 @@ TEST(HdaClientValues, OtherTypes) {
 }
 
 TEST(HdaClientValues, OneDimensionalArrays) {
-    Value value;
-    value.v.vt = VT_ARRAY | VT_I4;
-    value.v.parray = SafeArrayCreateVector(VT_I4, 0, 3);
-    for (LONG i = 0; i < 3; ++i) {
-        LONG element = (i + 1) * 10;
-        SafeArrayPutElement(value.v.parray, &i, &element);
-    }
-    EXPECT_EQ("[10, 20, 30]", FormatVariant(value.v));
-
-    Value strings;
+    Value numbers, strings;
+    numbers.v.vt = VT_ARRAY | VT_I4;
+    numbers.v.parray = SafeArrayCreateVector(VT_I4, 0, 3);
+    for (LONG i = 0; i < 3; ++i) static_cast<LONG *>(numbers.v.parray->pvData)[i] = (i + 1) * 10;
+    EXPECT_EQ("[10, 20, 30]", FormatVariant(numbers.v));
+    // Counted from 1, with a null first element.
     strings.v.vt = VT_ARRAY | VT_BSTR;
     strings.v.parray = SafeArrayCreateVector(VT_BSTR, 1, 2);
-    LONG index = 2;
-    BSTR text = SysAllocString(L"b");
-    SafeArrayPutElement(strings.v.parray, &index, text);
-    SysFreeString(text);
+    static_cast<BSTR *>(strings.v.parray->pvData)[1] = SysAllocString(L"b");
     EXPECT_EQ("[\"\", \"b\"]", FormatVariant(strings.v));
 }
 

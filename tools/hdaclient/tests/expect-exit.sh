@@ -6,8 +6,6 @@ expected=$1
 shift
 "$@"
 status=$?
-if [ "$status" -ne "$expected" ]; then
-    echo "expect-exit: exit code $status, expected $expected" >&2
-    exit 1
-fi
-echo "(exit code $status as expected)"
+[ "$status" -eq "$expected" ] && { echo "(exit code $status as expected)"; exit 0; }
+echo "expect-exit: exit code $status, expected $expected" >&2
+exit 1
