@@ -1,48 +1,16 @@
 // An OPC HDA server built on Halvex for the cross-process tests.
 //   /RegServer, /UnregServer  write or remove its registry entries and exit
 //   anything else (COM passes -Embedding)  serve until idle for a while
-// Its history comes from GridSource (the last item has no data). Every
-// event message, and every disconnect notification as
-// "#disconnect <left> connections <NumbrClientConnections()>", is appended to
-// a log file beside the program, which the client tests read.
+// Its history comes from GridSource (the last item has no data).
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "Halvex.h"
 #include "server/GridSource.h"
 #include "support/TestIds.h"
 
 namespace {
-
-HANDLE g_log = INVALID_HANDLE_VALUE;
-CRITICAL_SECTION g_logLock;
-
-std::string BesideProgram(const char *name) {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    dir.resize(dir.find_last_of("\\/") + 1);
-    return dir + name;
-}
-
-void WriteLine(const std::string &line) {
-    std::string text = line + "\n";
-    EnterCriticalSection(&g_logLock);
-    DWORD written = 0;
-    WriteFile(g_log, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    LeaveCriticalSection(&g_logLock);
-}
-
-void __stdcall OnEvent(const char *text) { WriteLine(text); }
-
-void __stdcall OnDisconnect(int left) {
-    char line[80];
-    snprintf(line, sizeof line, "#disconnect %d connections %d", left, NumbrClientConnections());
-    WriteLine(line);
-}
 
 // Quits after this long without any client.
 constexpr DWORD kIdleExitMs = 4000;
@@ -84,18 +52,10 @@ int main(int argc, char **argv) {
             return Unregister();
     }
 
-    InitializeCriticalSection(&g_logLock);
-    g_log = CreateFileA(BesideProgram(testids::kTestServerLogName).c_str(), FILE_APPEND_DATA,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    WriteLine("#started " + std::to_string(GetCurrentProcessId()));
-
     // Everything is defined before the class object is registered, so that
     // no client can arrive at an incomplete address space.
     static GridSource source;
     SetHDAVendorInfo("Halvex test server vendor");
-    EnableHDAEventMsgs(OnEvent);
-    EnableHDADisconnectNotification(OnDisconnect);
     // The demo's address space: four attributes, two aggregates, nine items.
     DefineHDAAttribute(1, "Data Type", "HDA Item Data Type", VT_I2, 0);
     DefineHDAAttribute(2, "Description", "HDA Item Description", VT_BSTR, 0);
@@ -117,7 +77,5 @@ int main(int argc, char **argv) {
         DispatchMessageA(&msg);
     }
     RequestHDADisconnect();
-    WriteLine("#exiting " + std::to_string(GetCurrentProcessId()));
-    CloseHandle(g_log);
     return 0;
 }

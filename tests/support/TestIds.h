@@ -13,7 +13,6 @@ extern const CLSID kOtherClsid;
 // The cross-process test server, registered by its /RegServer.
 extern const CLSID kTestServerClsid;
 constexpr const char kTestServerProgId[] = "Halvex.TestServer.1";
-constexpr const char kTestServerLogName[] = "halvex_test_server.log";
 
 }  // namespace testids
 
