@@ -159,47 +159,41 @@ TEST_F(Gathering, NoSourceMeansNoData) {
     EXPECT_EQ(nullptr, item_.pftTimeStamps);
 }
 
-TEST_F(Gathering, ForwardRawWithBounds) {
+// Values at 10:00:00, 10:00:30, 10:01:00 and 10:01:30 (value = position).
+TEST_F(Gathering, RawReadsWithAndWithoutBounds) {
     source_.stamps = {Hms(10, 0, 0), Hms(10, 0, 30), Hms(10, 1, 0), Hms(10, 1, 30)};
-    FILETIME s = Hms(10, 0, 15), e = Hms(10, 1, 15);
-    EXPECT_EQ(S_OK, GatherRawValues(1, item_, &s, &e, 0, TRUE));
-    EXPECT_EQ(std::vector<Entry>({{"10:00:00", 4}, {"10:00:30", 4}, {"10:01:00", 4},
-                                  {"10:01:30", 4}}),
-              Entries(item_));
-    EXPECT_EQ(3, item_.pvDataValues[3].lVal);
-}
-
-TEST_F(Gathering, MissingBoundsGiveQuality16AndStampZero) {
+    const std::vector<Entry> all = {
+        {"10:00:00", 4}, {"10:00:30", 4}, {"10:01:00", 4}, {"10:01:30", 4}};
+    FILETIME t0015 = Hms(10, 0, 15), t0115 = Hms(10, 1, 15), t0045 = Hms(10, 0, 45);
+    struct Case {
+        const char *what;
+        const FILETIME *start, *end;
+        DWORD max;
+        std::vector<Entry> entries;
+        LONG lastValue;
+    };
+    const Case cases[] = {
+        {"forwards: the previous value and the next one bound the range", &t0015, &t0115, 0, all,
+         3},
+        // The first entry bounds the end (the earlier time), the last the start.
+        {"backwards", &t0115, &t0015, 0, {all[3], all[2], all[1], all[0]}, 0},
+        // No start: backwards from the end; bounds need both times.
+        {"no start", nullptr, &t0115, 2, {all[2], all[1]}, 1},
+        {"no end", &t0045, nullptr, 10, {all[2], all[3]}, 3},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(S_OK, GatherRawValues(1, item_, c.start, c.end, c.max, TRUE));
+        EXPECT_EQ(c.entries, Entries(item_));
+        EXPECT_EQ(c.lastValue, item_.pvDataValues[item_.dwCount - 1].lVal);
+        FreeItem(item_);
+    }
+    // Bounds that do not exist: quality 16, stamp 0, no value.
     source_.stamps = {Hms(10, 0, 30), Hms(10, 1, 0)};
-    FILETIME s = Hms(10, 0, 15), e = Hms(10, 1, 15);
-    EXPECT_EQ(S_OK, GatherRawValues(1, item_, &s, &e, 0, TRUE));
+    EXPECT_EQ(S_OK, GatherRawValues(1, item_, &t0015, &t0115, 0, TRUE));
     EXPECT_EQ(std::vector<Entry>({{"0", 16}, {"10:00:30", 4}, {"10:01:00", 4}, {"0", 16}}),
               Entries(item_));
     EXPECT_EQ(VT_EMPTY, item_.pvDataValues[0].vt);
-}
-
-TEST_F(Gathering, BackwardRawWithBounds) {
-    source_.stamps = {Hms(10, 0, 0), Hms(10, 0, 30), Hms(10, 1, 0), Hms(10, 1, 30)};
-    FILETIME s = Hms(10, 1, 15), e = Hms(10, 0, 15);
-    EXPECT_EQ(S_OK, GatherRawValues(1, item_, &s, &e, 0, TRUE));
-    // The first entry bounds the end (the earlier time), the last the start.
-    EXPECT_EQ(std::vector<Entry>({{"10:01:30", 4}, {"10:01:00", 4}, {"10:00:30", 4},
-                                  {"10:00:00", 4}}),
-              Entries(item_));
-    EXPECT_EQ("Next 10:01:15", source_.calls[1]);
-    EXPECT_EQ("Previous 10:00:15", source_.calls[2]);
-}
-
-TEST_F(Gathering, OneOpenEndReadsWithinTheLimit) {
-    FILETIME e = Hms(10, 1, 45);
-    // No start: backwards from the end; bounds need both times.
-    EXPECT_EQ(S_OK, GatherRawValues(1, item_, nullptr, &e, 2, TRUE));
-    EXPECT_EQ(std::vector<Entry>({{"10:01:30", 4}, {"10:01:00", 4}}), Entries(item_));
-    FreeItem(item_);
-    FILETIME s = Hms(10, 0, 45);
-    EXPECT_EQ(S_OK, GatherRawValues(1, item_, &s, nullptr, 10, FALSE));
-    EXPECT_EQ(std::vector<Entry>({{"10:01:00", 4}, {"10:01:30", 4}, {"10:02:00", 4}}),
-              Entries(item_));
 }
 
 // Values at 10:00:30, 10:01:00, 10:01:30 and 10:02:00. More data only when a
