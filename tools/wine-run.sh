@@ -20,7 +20,9 @@ else
     loader=/usr/lib/wine/wine
 fi
 
-quiet() { "$@" </dev/null >/dev/null 2>&1; }
+# Closes the lock descriptor too: Wine services started here outlive the
+# call and would hold the lock for the whole Wine session.
+quiet() { "$@" </dev/null >/dev/null 2>&1 9>&-; }
 
 prepare_prefix() {
     if [ ! -f "$WINEPREFIX/.halvex-ready" ]; then
