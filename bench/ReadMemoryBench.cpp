@@ -18,6 +18,7 @@
 #include "BenchClock.h"
 #include "Halvex.h"
 #include "opchda.h"
+#include "support/MallocSpyBase.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ public:
 
 // Counts the task allocator's outstanding bytes and their peak. Sizes are
 // kept by block address, so blocks from before the spy are not counted.
-class CountingSpy : public IMallocSpy {
+class CountingSpy : public testsupport::MallocSpyBase {
 public:
     CountingSpy() { InitializeCriticalSection(&lock_); }
     size_t Outstanding() { Guard g(lock_); return outstanding_; }
@@ -86,34 +87,18 @@ public:
     // Starts a new peak from what is outstanding now, and returns that.
     size_t ResetPeak() { Guard g(lock_); return peak_ = outstanding_; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override {
-        if (!ppv) return E_POINTER;
-        *ppv = riid == IID_IUnknown || riid == IID_IMallocSpy ? this : nullptr;
-        return *ppv ? S_OK : E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // a static object
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-
     SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cb) override { return pending_ = cb; }
     void *STDMETHODCALLTYPE PostAlloc(void *p) override { return Add(p, pending_); }
     void *STDMETHODCALLTYPE PreFree(void *p, BOOL) override {
         Remove(p);
         return p;
     }
-    void STDMETHODCALLTYPE PostFree(BOOL) override {}
     // A failed resize keeps the old block but drops it from the count.
     SIZE_T STDMETHODCALLTYPE PreRealloc(void *p, SIZE_T cb, void **actual, BOOL) override {
         Remove(*actual = p);
         return pending_ = cb;
     }
     void *STDMETHODCALLTYPE PostRealloc(void *p, BOOL) override { return Add(p, pending_); }
-    void *STDMETHODCALLTYPE PreGetSize(void *p, BOOL) override { return p; }
-    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T cb, BOOL) override { return cb; }
-    void *STDMETHODCALLTYPE PreDidAlloc(void *p, BOOL) override { return p; }
-    int STDMETHODCALLTYPE PostDidAlloc(void *, BOOL, int actual) override { return actual; }
-    void STDMETHODCALLTYPE PreHeapMinimize() override {}
-    void STDMETHODCALLTYPE PostHeapMinimize() override {}
-
 private:
     struct Guard {
         explicit Guard(CRITICAL_SECTION &cs) : cs(cs) { EnterCriticalSection(&cs); }

@@ -14,6 +14,7 @@
 #include "support/BrowseFixture.h"
 #include "support/ChildProcess.h"
 #include "support/EventLog.h"
+#include "support/MallocSpyBase.h"
 #include "support/TestIds.h"
 
 using testsupport::EventRecorder;
@@ -27,7 +28,7 @@ const char *const kNull = testsupport::kNullText;
 
 // Fails chosen task allocations made on one thread: bit i of the mask fails
 // the i-th allocation after Arm. Every other allocation passes through.
-class FailingAllocations : public IMallocSpy {
+class FailingAllocations : public testsupport::MallocSpyBase {
 public:
     void Arm(unsigned mask) {
         thread_ = GetCurrentThreadId();
@@ -40,27 +41,6 @@ public:
         if (!mask_ || GetCurrentThreadId() != thread_) return cb;
         return (mask_ >> seen_++ & 1) ? 0 : cb;
     }
-    // Everything else passes through.
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **ppv) override {
-        *ppv = this;
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    void *STDMETHODCALLTYPE PostAlloc(void *p) override { return p; }
-    void *STDMETHODCALLTYPE PreFree(void *p, BOOL) override { return p; }
-    void STDMETHODCALLTYPE PostFree(BOOL) override {}
-    SIZE_T STDMETHODCALLTYPE PreRealloc(void *p, SIZE_T cb, void **out, BOOL) override {
-        *out = p;
-        return cb;
-    }
-    void *STDMETHODCALLTYPE PostRealloc(void *p, BOOL) override { return p; }
-    void *STDMETHODCALLTYPE PreGetSize(void *p, BOOL) override { return p; }
-    SIZE_T STDMETHODCALLTYPE PostGetSize(SIZE_T cb, BOOL) override { return cb; }
-    void *STDMETHODCALLTYPE PreDidAlloc(void *p, BOOL) override { return p; }
-    int STDMETHODCALLTYPE PostDidAlloc(void *, BOOL, int actual) override { return actual; }
-    void STDMETHODCALLTYPE PreHeapMinimize() override {}
-    void STDMETHODCALLTYPE PostHeapMinimize() override {}
 
 private:
     DWORD thread_ = 0;
