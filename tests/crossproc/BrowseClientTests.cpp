@@ -88,12 +88,11 @@ TEST_F(BrowseClient, MovesAndListingsAlongTheTree) {
         {direct, L"", S_OK, "Root", {"A"}, none, kAllItems},
     };
     for (const Step &step : steps) {
-        SCOPED_TRACE(step.position);
-        EXPECT_EQ(step.result, Move(step.direction, step.name));
-        EXPECT_EQ(step.position, Position());
-        EXPECT_EQ(step.branches, List(OPCHDA_BRANCH));
-        EXPECT_EQ(step.leaves, List(OPCHDA_LEAF));
-        EXPECT_EQ(step.flat, List(OPCHDA_FLAT));
+        EXPECT_EQ(step.result, Move(step.direction, step.name)) << step.position;
+        EXPECT_EQ(step.position, Position()) << step.position;
+        EXPECT_EQ(step.branches, List(OPCHDA_BRANCH)) << step.position;
+        EXPECT_EQ(step.leaves, List(OPCHDA_LEAF)) << step.position;
+        EXPECT_EQ(step.flat, List(OPCHDA_FLAT)) << step.position;
     }
     EXPECT_EQ(Names(), List(5));
     EXPECT_EQ("", ItemId(L""));

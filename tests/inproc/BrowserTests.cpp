@@ -119,16 +119,15 @@ TEST_F(Browser, CreateBrowseRefusesMissingArgumentsAndTakesNothing) {
         {"no values", ids, operators, nullptr, &browser, &errors},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
         browser = reinterpret_cast<IOPCHDA_Browser *>(0xdeadbeef);
         errors = reinterpret_cast<HRESULT *>(0xdeadbeef);
         EXPECT_EQ(E_INVALIDARG, server_->CreateBrowse(1, c.ids, c.operators, c.values,
-                                                      c.browserOut, c.errorsOut));
+                                                      c.browserOut, c.errorsOut)) << c.what;
         // Whichever output was given is cleared.
         EXPECT_EQ(c.browserOut ? nullptr : reinterpret_cast<IOPCHDA_Browser *>(0xdeadbeef),
-                  browser);
-        EXPECT_EQ(c.errorsOut ? nullptr : reinterpret_cast<HRESULT *>(0xdeadbeef), errors);
-        EXPECT_EQ(Texts({"IHDAServer::CreateBrowse()"}), Events());
+                  browser) << c.what;
+        EXPECT_EQ(c.errorsOut ? nullptr : reinterpret_cast<HRESULT *>(0xdeadbeef), errors) << c.what;
+        EXPECT_EQ(Texts({"IHDAServer::CreateBrowse()"}), Events()) << c.what;
     }
 
     // Without memory for the error array no browser is made either.
@@ -344,13 +343,12 @@ TEST_F(Enumerator, QueryInterfaceNamesTheRequest) {
         {&IID_IOPCHDA_Browser, E_NOINTERFACE, {"IOPCEnumString::QueryInterface"}},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.texts[0]);
         void *p = reinterpret_cast<void *>(0xdeadbeef);
-        EXPECT_EQ(c.result, names_->QueryInterface(*c.iid, &p));
-        EXPECT_EQ(c.result == S_OK ? static_cast<void *>(names_) : nullptr, p);
-        EXPECT_EQ(c.texts, Events());
+        EXPECT_EQ(c.result, names_->QueryInterface(*c.iid, &p)) << c.texts[0];
+        EXPECT_EQ(c.result == S_OK ? static_cast<void *>(names_) : nullptr, p) << c.texts[0];
+        EXPECT_EQ(c.texts, Events()) << c.texts[0];
         if (p) {
-            EXPECT_EQ(1u, static_cast<IUnknown *>(p)->Release());
+            EXPECT_EQ(1u, static_cast<IUnknown *>(p)->Release()) << c.texts[0];
         }
         Events();
     }

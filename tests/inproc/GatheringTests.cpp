@@ -182,10 +182,9 @@ TEST_F(Gathering, RawReadsWithAndWithoutBounds) {
         {"no end", &t0045, nullptr, 10, {all[2], all[3]}, 3},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(S_OK, GatherRawValues(1, item_, c.start, c.end, c.max, TRUE));
-        EXPECT_EQ(c.entries, Entries(item_));
-        EXPECT_EQ(c.lastValue, item_.pvDataValues[item_.dwCount - 1].lVal);
+        EXPECT_EQ(S_OK, GatherRawValues(1, item_, c.start, c.end, c.max, TRUE)) << c.what;
+        EXPECT_EQ(c.entries, Entries(item_)) << c.what;
+        EXPECT_EQ(c.lastValue, item_.pvDataValues[item_.dwCount - 1].lVal) << c.what;
         FreeItem(item_);
     }
     // Bounds that do not exist: quality 16, stamp 0, no value.
@@ -219,9 +218,8 @@ TEST_F(Gathering, MoreDataOnlyWhenAFurtherValueLiesInTheRange) {
         {"bound displaced a value", Hms(10, 0, 15), Hms(10, 1, 45), 4, TRUE, kMoreData, 4},
     };
     for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(c.result, GatherRawValues(1, item_, &c.start, &c.end, c.max, c.bounds));
-        EXPECT_EQ(c.count, item_.dwCount);
+        EXPECT_EQ(c.result, GatherRawValues(1, item_, &c.start, &c.end, c.max, c.bounds)) << c.what;
+        EXPECT_EQ(c.count, item_.dwCount) << c.what;
         FreeItem(item_);
     }
 }
