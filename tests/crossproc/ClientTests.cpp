@@ -20,8 +20,8 @@ TEST(Client, OfferedInterfacesComeThroughOthersAreRefused) {
     } cases[] = {
         {&IID_IOPCHDA_Server, S_OK},          {&IID_IOPCCommon, S_OK},
         {&IID_IOPCHDA_SyncRead, S_OK},        {&IID_IOPCHDA_AsyncRead, S_OK},
-        {&IID_IOPCHDA_Browser, E_NOINTERFACE}, {&IID_IOPCHDA_SyncUpdate, E_NOINTERFACE},
-        {&IID_IOPCHDA_Playback, E_NOINTERFACE}, {&IID_IConnectionPointContainer, E_NOINTERFACE},
+        {&IID_IConnectionPointContainer, S_OK}, {&IID_IOPCHDA_Browser, E_NOINTERFACE},
+        {&IID_IOPCHDA_SyncUpdate, E_NOINTERFACE}, {&IID_IOPCHDA_Playback, E_NOINTERFACE},
     };
     for (const auto &c : cases) {
         IUnknown *iface = reinterpret_cast<IUnknown *>(0xdeadbeef);

@@ -1,6 +1,8 @@
 // An OPC HDA server built on Halvex for the cross-process tests.
 //   /RegServer, /UnregServer  write or remove its registry entries and exit
 //   anything else (COM passes -Embedding)  serve until idle for a while
+// While serving, setting the named event kRequestDisconnect makes it call
+// RequestHDADisconnect once; it then sets kDisconnectDone.
 // Its history comes from GridSource (the last item has no data).
 #include <windows.h>
 
@@ -11,6 +13,9 @@
 #include "support/TestIds.h"
 
 namespace {
+
+constexpr const char kRequestDisconnect[] = "Halvex.TestServer.RequestDisconnect";
+constexpr const char kDisconnectDone[] = "Halvex.TestServer.DisconnectDone";
 
 // Quits after this long without any client.
 constexpr DWORD kIdleExitMs = 4000;
@@ -71,11 +76,30 @@ int main(int argc, char **argv) {
 
     g_idleSince = GetTickCount();
     SetTimer(nullptr, 0, kCheckMs, IdleCheck);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+    // Auto-reset: one request per SetEvent from a test client.
+    HANDLE request = CreateEventA(nullptr, FALSE, FALSE, kRequestDisconnect);
+    HANDLE done = CreateEventA(nullptr, FALSE, FALSE, kDisconnectDone);
+    bool quit = false;
+    while (!quit) {
+        DWORD woke =
+            MsgWaitForMultipleObjects(request ? 1 : 0, &request, FALSE, INFINITE, QS_ALLINPUT);
+        if (request && woke == WAIT_OBJECT_0) {
+            RequestHDADisconnect();
+            SetEvent(done);
+            continue;
+        }
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
     }
     RequestHDADisconnect();
+    CloseHandle(request);
+    CloseHandle(done);
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "runtime/ToolkitState.h"
 #include "server/CommonInterface.h"
 #include "server/InterfaceName.h"
+#include "server/OPCServerConnectionContainer.h"
 #include "server/ServerInterface.h"
 
 namespace halvex {
@@ -21,7 +22,8 @@ HDAServer::HDAServer() = default;
 HDAServer::~HDAServer() {
     delete serverInterface;
     delete commonInterface;
-    // The connection-point container is not offered yet, so it never exists.
+    // Releases the sinks still advised on its connection points.
+    delete connectionPoints;
     delete syncReadInterface;
     delete asyncReadInterface;
 }
@@ -53,9 +55,7 @@ HRESULT HDAServer::QueryInterface(REFIID riid, void **ppv) {
         result = static_cast<IOPCHDA_AsyncRead *>(GetOrCreate(asyncReadInterface));
     } else if (IsEqualIID(riid, IID_IConnectionPointContainer)) {
         SendEventMessage(evt::kServerQueryInterface, evt::kSfxContainer);
-        // Connection points are not offered yet: the container cannot be
-        // created, which the client sees as E_NOINTERFACE.
-        result = connectionPoints;
+        result = static_cast<IConnectionPointContainer *>(GetOrCreate(connectionPoints));
     } else if (IsEqualIID(riid, IID_IOPCCommon)) {
         SendEventMessage(evt::kServerQueryInterface, evt::kSfxCommon);
         result = static_cast<IOPCCommon *>(GetOrCreate(commonInterface));
@@ -88,7 +88,13 @@ void HDAServer::SetClientName(const std::string &name) {
 }
 
 void HDAServer::RequestShutdown() {
-    // No shutdown sink can be advised until connection points are offered.
+    OPCServerConnectionContainer *container;
+    {
+        CsGuard guard(objectLock_);
+        container = connectionPoints;
+    }
+    // The container lives as long as this object, which the caller keeps.
+    if (container) container->NotifyShutdown();
 }
 
 void HDAServer::ProcessAsyncRequests() {

@@ -17,6 +17,7 @@ class IHDAServer;
 class CommonInterface;
 class SyncReadInterface;
 class AsyncReadInterface;
+class OPCServerConnectionContainer;
 
 class HDAServer : public IUnknown {
 public:
@@ -30,7 +31,9 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
 
-    // Asks an advised IOPCShutdown sink to disconnect.
+    // Asks an advised IOPCShutdown sink to disconnect (ShutdownRequest with an
+    // empty reason, result ignored). Callers hold no toolkit lock: the client
+    // may release its connection from inside the call.
     void RequestShutdown();
     // One pass over the queued asynchronous requests.
     void ProcessAsyncRequests();
@@ -68,7 +71,7 @@ public:
     volatile LONG refCount = 0;
     IHDAServer *serverInterface = nullptr;
     CommonInterface *commonInterface = nullptr;
-    IConnectionPointContainer *connectionPoints = nullptr;
+    OPCServerConnectionContainer *connectionPoints = nullptr;
     SyncReadInterface *syncReadInterface = nullptr;
     AsyncReadInterface *asyncReadInterface = nullptr;
 

@@ -23,6 +23,7 @@ namespace {
 const IID *const kAnchoredInterfaces[] = {
     &IID_IClassFactory,    &IID_IOPCHDA_Server,   &IID_IOPCCommon, &IID_IOPCHDA_SyncRead,
     &IID_IOPCHDA_AsyncRead, &IID_IOPCHDA_Browser, &IID_IEnumString,
+    &IID_IConnectionPointContainer, &IID_IConnectionPoint, &IID_IEnumConnectionPoints,
 };
 
 // A static object that answers QueryInterface for the anchored interface IDs
