@@ -266,7 +266,8 @@ TEST(CountIntervals, EdgesOfTheCount) {
     EXPECT_EQ(0u, CountIntervals(ten, ten, kMinute));
     // A year at 1 ms is far more than the limit, never a wrapped small count.
     ULONGLONG year = 365ull * 24 * 60 * kMinute;
-    EXPECT_EQ(year / 10000, CountIntervals(ten, At(year), 10000));
+    // 365 days x 86,400 s x 1,000 ms.
+    EXPECT_EQ(31536000000ull, CountIntervals(ten, At(year), 10000));
     EXPECT_EQ(8640u, CountIntervals(ten, At(24 * 60 * kMinute), 10 * kSecond));
 }
 
