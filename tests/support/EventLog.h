@@ -3,6 +3,7 @@
 #ifndef HALVEX_EVENT_LOG_H
 #define HALVEX_EVENT_LOG_H
 
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -18,9 +19,13 @@ public:
     // Returns the texts recorded since the last call and forgets them.
     std::vector<std::string> Take();
     void Clear() { Take(); }
+    // Waits until `text` has been recorded since the last Take; false on
+    // time-out. The texts stay recorded.
+    bool WaitFor(const std::string &text, unsigned long ms);
 
 private:
     std::mutex lock_;
+    std::condition_variable added_;
     std::vector<std::string> texts_;
 };
 

@@ -14,6 +14,9 @@ bool ResolveHDATime(OPCHDA_TIME &time);
 // The same against the given current time.
 bool ResolveHDATimeAt(OPCHDA_TIME &time, const FILETIME &now);
 
+// A time record that is there and resolves (in place).
+inline bool GivenTime(OPCHDA_TIME *time) { return time && ResolveHDATime(*time); }
+
 }  // namespace halvex
 
 #endif

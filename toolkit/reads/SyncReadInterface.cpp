@@ -1,16 +1,12 @@
 #include "reads/SyncReadInterface.h"
 
 #include "reads/HDATime.h"
+#include "reads/ReadCodes.h"
 #include "reads/ValueGathering.h"
 #include "runtime/ClientMemory.h"
 
 namespace halvex {
 namespace {
-
-constexpr HRESULT kInvalidHandle = static_cast<HRESULT>(0xC0040001);  // OPC_E_INVALIDHANDLE
-constexpr HRESULT kMaxExceeded = static_cast<HRESULT>(0xC0041001);    // OPC_E_MAXEXCEEDED
-constexpr HRESULT kMoreData = 0x40041003;                             // OPC_S_MOREDATA
-constexpr ULONGLONG kLargestInterval = 0x7FFFFFFFFFFFFFFFull;
 
 // The error array and the result records of one read, stored in the
 // client's out-pointers together, or both left null.
@@ -57,9 +53,6 @@ HRESULT ReadItems(HDAServer *server, DWORD count, const OPCHANDLE *handles,
     return Outcome(errors, count);
 }
 
-// A time record that is there and resolves.
-bool Given(OPCHDA_TIME *time) { return time && ResolveHDATime(*time); }
-
 }  // namespace
 
 HRESULT SyncReadInterface::ReadRaw(OPCHDA_TIME *htStartTime, OPCHDA_TIME *htEndTime,
@@ -71,9 +64,9 @@ HRESULT SyncReadInterface::ReadRaw(OPCHDA_TIME *htStartTime, OPCHDA_TIME *htEndT
     if (dwNumValues > kMaxValuesPerItem) return kMaxExceeded;
     // An unresolvable record counts as an open end, within limits: one open
     // end needs a number of values.
-    const bool haveStart = Given(htStartTime);
+    const bool haveStart = GivenTime(htStartTime);
     if (haveStart && !htEndTime) return E_INVALIDARG;
-    const bool haveEnd = Given(htEndTime);
+    const bool haveEnd = GivenTime(htEndTime);
     if (haveStart != haveEnd && dwNumValues == 0) return E_INVALIDARG;
 
     HRESULT hr = AllocateResults(dwNumItems, ppItemValues, ppErrors);
@@ -97,7 +90,6 @@ HRESULT SyncReadInterface::ReadProcessed(OPCHDA_TIME *htStartTime, OPCHDA_TIME *
         !htStartTime || !htEndTime)
         return E_INVALIDARG;
     if (!ResolveHDATime(*htStartTime) || !ResolveHDATime(*htEndTime)) return E_INVALIDARG;
-    // A negative interval has no meaning.
     const ULONGLONG interval = Ticks(ftResampleInterval);
     if (interval > kLargestInterval) return E_INVALIDARG;
     const FILETIME start = htStartTime->ftTime, end = htEndTime->ftTime;
@@ -149,8 +141,8 @@ HRESULT SyncReadInterface::ReadAttribute(OPCHDA_TIME *htStartTime, OPCHDA_TIME *
         return E_INVALIDARG;
     DWORD client = 0;
     if (!server->itemHandles.Lookup(hServer, &client)) return kInvalidHandle;
-    if (!Given(htStartTime)) return E_INVALIDARG;
-    const bool haveEnd = Given(htEndTime);
+    if (!GivenTime(htStartTime)) return E_INVALIDARG;
+    const bool haveEnd = GivenTime(htEndTime);
 
     HRESULT hr = AllocateResults(dwNumAttributes, ppAttributeValues, ppErrors);
     if (FAILED(hr)) return hr;

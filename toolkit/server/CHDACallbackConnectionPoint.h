@@ -17,6 +17,8 @@ public:
     // it after the delivery; null when no sink is advised. A sink unadvised
     // during a delivery stays valid until that release.
     IOPCHDA_DataCallback *GetSink() { return TakeSinkReference(); }
+    // Stops delivering to a sink whose client has gone.
+    void DropDeadSink(IOPCHDA_DataCallback *gone) { ForgetSink(gone); }
 };
 
 }  // namespace halvex

@@ -20,6 +20,7 @@ namespace halvex {
 HDAServer::HDAServer() = default;
 
 HDAServer::~HDAServer() {
+    DestroyRequests();
     delete serverInterface;
     delete commonInterface;
     // Releases the sinks still advised on its connection points.
@@ -87,18 +88,14 @@ void HDAServer::SetClientName(const std::string &name) {
     clientName = name;
 }
 
-void HDAServer::RequestShutdown() {
-    OPCServerConnectionContainer *container;
-    {
-        CsGuard guard(objectLock_);
-        container = connectionPoints;
-    }
-    // The container lives as long as this object, which the caller keeps.
-    if (container) container->NotifyShutdown();
+OPCServerConnectionContainer *HDAServer::Container() {
+    CsGuard guard(objectLock_);
+    return connectionPoints;
 }
 
-void HDAServer::ProcessAsyncRequests() {
-    // No asynchronous requests are queued until queued reads are offered.
+void HDAServer::RequestShutdown() {
+    // The container lives as long as this object, which the caller keeps.
+    if (OPCServerConnectionContainer *container = Container()) container->NotifyShutdown();
 }
 
 namespace {

@@ -6,8 +6,10 @@
 #include <windows.h>
 #include <ocidl.h>
 
+#include <list>
 #include <string>
 
+#include "reads/CancelIds.h"
 #include "runtime/CriticalSection.h"
 #include "server/ItemHandleTable.h"
 
@@ -18,6 +20,7 @@ class CommonInterface;
 class SyncReadInterface;
 class AsyncReadInterface;
 class OPCServerConnectionContainer;
+struct AsyncRequest;
 
 class HDAServer : public IUnknown {
 public:
@@ -35,7 +38,17 @@ public:
     // empty reason, result ignored). Callers hold no toolkit lock: the client
     // may release its connection from inside the call.
     void RequestShutdown();
-    // One pass over the queued asynchronous requests.
+    // The container when a client has asked for it, else null.
+    OPCServerConnectionContainer *Container();
+
+    // The queue of asynchronous requests, guarded by `lock`.
+    // Appends a request, which the queue then owns, and returns the cancel ID
+    // it was given.
+    DWORD QueueRequest(AsyncRequest *request);
+    // Destroys the live request with this cancel ID, undelivered; false when
+    // there is none.
+    bool CancelRequest(DWORD cancelId);
+    // One pass: each request queued before the pass began gets its turn.
     void ProcessAsyncRequests();
 
     void Lock() { lock.Enter(); }
@@ -84,6 +97,17 @@ private:
     // Guards first-time creation of interface objects and the client name.
     CriticalSection objectLock_;
     volatile LONG pins_ = 0;
+
+    // One request's turn in a pass: entered and left with `lock` held, which
+    // it lets go of while the client's sink is called.
+    void ProcessRequest(AsyncRequest &request);
+    // Destroys every queued request without delivery.
+    void DestroyRequests();
+
+    std::list<AsyncRequest *> requests_;
+    CancelIds cancelIds_;
+    ULONGLONG queued_ = 0;     // requests queued so far: the next sequence
+    bool passRunning_ = false;  // a pass is walking the queue
 };
 
 // Starts the thread that serves a connection's asynchronous requests once per

@@ -147,6 +147,20 @@ protected:
         return sink;
     }
 
+    // Drops the advised sink if it is still `gone`, as Unadvise would: used
+    // when calls to it fail because its client's process has ended.
+    void ForgetSink(Sink *gone) {
+        Sink *old = nullptr;
+        {
+            CsGuard guard(sinkLock_);
+            if (sink == gone) {
+                old = sink;
+                sink = nullptr;
+            }
+        }
+        if (old) old->Release();
+    }
+
     IConnectionPointContainer *const container;  // uncounted: the container owns this point
     Sink *sink = nullptr;  // counted; guarded by sinkLock_
 
