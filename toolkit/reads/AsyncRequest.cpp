@@ -1,5 +1,6 @@
 #include "reads/AsyncRequest.h"
 
+#include "reads/ValueGathering.h"
 #include "runtime/ToolkitState.h"
 
 namespace halvex {
@@ -15,6 +16,19 @@ void ClearValues(VARIANT *values, DWORD count) {
 }
 
 }  // namespace
+
+ULONGLONG UtcNowMs() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const ULONGLONG ticks = Ticks(now);
+    return ticks - ticks % 10000;
+}
+
+ULONGLONG AsyncRequest::WindowEnd() const {
+    constexpr ULONGLONG kLatestTime = 0x7FFFFFFFFFFFFFFFull;
+    const ULONGLONG start = Ticks(rangeStart);
+    return kLatestTime - start < updateInterval ? kLatestTime : start + updateInterval;
+}
 
 void FreeItemRecords(OPCHDA_ITEM *records, DWORD count) {
     if (!records) return;

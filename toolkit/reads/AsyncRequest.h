@@ -32,6 +32,9 @@ struct AsyncRequest {
 
     // True for the kinds delivered once and then discarded.
     bool OneShot() const { return kind != kAdviseRawRequest; }
+    // Advise: the end of the window that starts at rangeStart, kept within
+    // the largest FILETIME.
+    ULONGLONG WindowEnd() const;
 
     HDAServer *const server;  // uncounted: the server owns the queue
     BOOL finished = FALSE;
@@ -66,6 +69,9 @@ struct AsyncRequest {
     ULONGLONG sequence = 0;
     bool delivering = false;
 };
+
+// The current UTC time to the millisecond, in FILETIME units.
+ULONGLONG UtcNowMs();
 
 // Free result records, their arrays and values, and the record array itself.
 void FreeItemRecords(OPCHDA_ITEM *records, DWORD count);

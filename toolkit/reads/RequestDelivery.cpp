@@ -17,8 +17,6 @@ namespace halvex {
 namespace {
 
 constexpr DWORD kUnknownClient = 0xFFFFFFFF;
-constexpr ULONGLONG kLatestTime = 0x7FFFFFFFFFFFFFFFull;
-constexpr ULONGLONG kTicksPerMs = 10000;
 
 // What one turn hands to the sink, taken out of the request so that the
 // call can run with the queue unlocked. The turn frees it afterwards.
@@ -55,14 +53,6 @@ bool ClientGone(HRESULT hr) {
         default:
             return false;
     }
-}
-
-// The current UTC time to the millisecond.
-ULONGLONG NowMs() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    const ULONGLONG ticks = Ticks(now);
-    return ticks - ticks % kTicksPerMs;
 }
 
 // Runs gather(i, record) for every item whose handle was known when the
@@ -122,12 +112,9 @@ void GatherAttributes(AsyncRequest &request) {
 // The advise's next window when its end has passed: false when it has not,
 // or when there is no memory for it (the window is then skipped).
 bool GatherWindow(AsyncRequest &request) {
-    const ULONGLONG start = Ticks(request.rangeStart);
-    const ULONGLONG end = kLatestTime - start < request.updateInterval
-                              ? kLatestTime
-                              : start + request.updateInterval;
+    const ULONGLONG end = request.WindowEnd();
     request.rangeEnd = FromTicks(end);
-    if (end > NowMs()) return false;
+    if (end > UtcNowMs()) return false;
     ClientMemory memory;
     OPCHDA_ITEM *records = memory.Array<OPCHDA_ITEM>(request.numItems);
     HRESULT *errors = memory.Array<HRESULT>(request.numItems);

@@ -15,7 +15,23 @@ DWORD HDAServer::QueueRequest(AsyncRequest *request) {
     });
     request->sequence = queued_++;
     requests_.push_back(request);
+    Wake();
     return request->cancelId;
+}
+
+DWORD HDAServer::MsUntilDue() {
+    CsGuard guard(lock);
+    const ULONGLONG now = UtcNowMs();
+    DWORD soonest = INFINITE;
+    for (const AsyncRequest *request : requests_) {
+        if (request->OneShot() || request->finished) return 0;
+        const ULONGLONG end = request->WindowEnd();
+        if (end <= now) return 0;
+        // Rounded up: waking before the end would only mean another wait.
+        const ULONGLONG ms = (end - now + 9999) / 10000;
+        if (ms < soonest) soonest = static_cast<DWORD>(ms);
+    }
+    return soonest;
 }
 
 bool HDAServer::CancelRequest(DWORD cancelId) {

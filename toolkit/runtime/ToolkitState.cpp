@@ -21,6 +21,7 @@ ToolkitState::~ToolkitState() = default;
 void ToolkitState::OnLoad() {
     vendorInfo = "Korvane Software Design OPC HDA Server";
     tickEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    stopEvent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
 
 void ToolkitState::OnUnload(bool callOut) {
@@ -35,6 +36,11 @@ void ToolkitState::OnUnload(bool callOut) {
     } else {
         // Alone in the process: a thread that held the lock is gone.
         servers.clear();
+    }
+    if (stopEvent) {
+        SetEvent(stopEvent);
+        CloseHandle(stopEvent);
+        stopEvent = nullptr;
     }
     if (tickEvent) {
         PulseEvent(tickEvent);

@@ -83,6 +83,8 @@ public:
     DWORD registrationCookie = 0;
     BOOL initialised = FALSE;
     HANDLE tickEvent = nullptr;
+    // Manual-reset, set when the library unloads: ends idle service threads.
+    HANDLE stopEvent = nullptr;
     CriticalSection vendorLock;
 
 private:

@@ -17,10 +17,11 @@
 
 namespace halvex {
 
-HDAServer::HDAServer() = default;
+HDAServer::HDAServer() : wakeEvent_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
 HDAServer::~HDAServer() {
     DestroyRequests();
+    if (wakeEvent_) CloseHandle(wakeEvent_);
     delete serverInterface;
     delete commonInterface;
     // Releases the sinks still advised on its connection points.
@@ -105,8 +106,20 @@ DWORD WINAPI ServiceThread(void *arg) {
     HDAServer *server = static_cast<HDAServer *>(launch->arg);
     launch->Ready();
     HANDLE tick = Toolkit().tickEvent;
+    HANDLE idle[] = {server->WakeEvent(), Toolkit().stopEvent};
     while (server->IsAlive()) {
         server->ProcessAsyncRequests();
+        // While nothing is due, sleep until a request is queued, an advise
+        // window ends, the object is released or the library unloads, instead
+        // of waking at every tick for an empty pass. Then join the tick as
+        // always: a request is still served at the first tick after it was
+        // queued or came due, and a Cancel before that tick still wins.
+        const DWORD idleMs = idle[0] && idle[1] ? server->MsUntilDue() : 0;
+        if (idleMs != 0) {
+            const DWORD woke = WaitForMultipleObjects(2, idle, FALSE, idleMs);
+            if (woke == WAIT_OBJECT_0 + 1 || woke == WAIT_FAILED) return 0;
+            if (!server->IsAlive()) break;
+        }
         // The event is closed only when the library unloads: stop serving.
         if (WaitForSingleObject(tick, INFINITE) == WAIT_FAILED) return 0;
     }

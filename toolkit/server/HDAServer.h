@@ -50,6 +50,12 @@ public:
     bool CancelRequest(DWORD cancelId);
     // One pass: each request queued before the pass began gets its turn.
     void ProcessAsyncRequests();
+    // How long, in ms, until the queue has work for a pass: 0 when a read
+    // is waiting or a window has ended, INFINITE when the queue is empty.
+    DWORD MsUntilDue();
+    // Set when a request is queued and when the object is released: the
+    // service thread sleeps on it while nothing is due.
+    HANDLE WakeEvent() const { return wakeEvent_; }
 
     void Lock() { lock.Enter(); }
     void Unlock() { lock.Leave(); }
@@ -58,7 +64,10 @@ public:
     // toolkit works on the object outside the state lock. The service thread
     // frees it only when it is neither.
     bool IsAlive() const { return alive != 0; }
-    void MarkGone() { InterlockedExchange(&alive, 0); }
+    void MarkGone() {
+        InterlockedExchange(&alive, 0);
+        Wake();
+    }
     void Pin() { InterlockedIncrement(&pins_); }
     void Unpin() { InterlockedDecrement(&pins_); }
     bool IsPinned() const { return pins_ != 0; }
@@ -103,11 +112,17 @@ private:
     void ProcessRequest(AsyncRequest &request);
     // Destroys every queued request without delivery.
     void DestroyRequests();
+    void Wake() {
+        if (wakeEvent_) SetEvent(wakeEvent_);
+    }
 
     std::list<AsyncRequest *> requests_;
     CancelIds cancelIds_;
     ULONGLONG queued_ = 0;     // requests queued so far: the next sequence
     bool passRunning_ = false;  // a pass is walking the queue
+    // Auto-reset; null if it could not be made (the thread then runs a pass
+    // at every tick).
+    HANDLE wakeEvent_;
 };
 
 // Starts the thread that serves a connection's asynchronous requests once per
