@@ -13,6 +13,9 @@
 
 namespace {
 
+using Results = std::vector<HRESULT>;
+using WideTexts = std::vector<std::wstring>;
+
 constexpr HRESULT kInvalidHandle = static_cast<HRESULT>(0xC0040001);
 constexpr HRESULT kUnknownItemId = static_cast<HRESULT>(0xC0040007);
 
@@ -30,8 +33,18 @@ std::vector<T> TakeArray(T *array, DWORD count) {
     return out;
 }
 
-ULONGLONG Ticks(const FILETIME &t) {
-    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+ULONGLONG Ticks(const FILETIME &t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+
+// The id, name and description arrays of a definition list, as "id name: description".
+WideTexts Definitions(DWORD count, DWORD *ids, LPWSTR *names, LPWSTR *descriptions) {
+    WideTexts out;
+    for (DWORD i = 0; i < count; ++i)
+        out.push_back(std::to_wstring(ids[i]) + L" " + Take(names[i]) + L": " +
+                      Take(descriptions[i]));
+    CoTaskMemFree(ids);
+    CoTaskMemFree(names);
+    CoTaskMemFree(descriptions);
+    return out;
 }
 
 class ServerOperations : public ::testing::Test {
@@ -45,20 +58,19 @@ protected:
 
     // GetItemHandles for ids with client handles 100, 101, ...
     HRESULT Handles(std::vector<const wchar_t *> ids, std::vector<OPCHANDLE> *handles,
-                    std::vector<HRESULT> *errors, IOPCHDA_Server *on = nullptr) {
+                    Results *errors, IOPCHDA_Server *on = nullptr) {
+        const DWORD count = static_cast<DWORD>(ids.size());
         std::vector<OPCHANDLE> clients;
-        for (size_t i = 0; i < ids.size(); ++i) clients.push_back(100 + i);
+        for (DWORD i = 0; i < count; ++i) clients.push_back(100 + i);
         OPCHANDLE *h = nullptr;
         HRESULT *e = nullptr;
         HRESULT hr = (on ? on : server_)->GetItemHandles(
-            static_cast<DWORD>(ids.size()), const_cast<LPWSTR *>(ids.data()), clients.data(), &h,
-            &e);
-        *handles = TakeArray(h, static_cast<DWORD>(ids.size()));
-        *errors = TakeArray(e, static_cast<DWORD>(ids.size()));
+            count, const_cast<LPWSTR *>(ids.data()), clients.data(), &h, &e);
+        *handles = TakeArray(h, count);
+        *errors = TakeArray(e, count);
         return hr;
     }
-
-    HRESULT Release(std::vector<OPCHANDLE> handles, std::vector<HRESULT> *errors) {
+    HRESULT Release(std::vector<OPCHANDLE> handles, Results *errors) {
         HRESULT *e = nullptr;
         HRESULT hr = server_->ReleaseItemHandles(static_cast<DWORD>(handles.size()),
                                                  handles.data(), &e);
@@ -69,8 +81,8 @@ protected:
     IOPCHDA_Server *server_ = nullptr;
 };
 
-TEST_F(ServerOperations, HistorianStatus) {
-    FILETIME before;
+TEST_F(ServerOperations, HistorianStatusAttributesAndAggregates) {
+    FILETIME before, after;
     CoFileTimeNow(&before);
     OPCHDA_SERVERSTATUS status = OPCHDA_DOWN;
     FILETIME *now = nullptr, *start = nullptr;
@@ -79,7 +91,6 @@ TEST_F(ServerOperations, HistorianStatus) {
     LPWSTR statusText = nullptr, vendor = nullptr;
     ASSERT_EQ(S_OK, server_->GetHistorianStatus(&status, &now, &start, &major, &minor, &build,
                                                 &maxValues, &statusText, &vendor));
-    FILETIME after;
     CoFileTimeNow(&after);
     ASSERT_TRUE(now && start);
     EXPECT_EQ(OPCHDA_UP, status);
@@ -92,49 +103,33 @@ TEST_F(ServerOperations, HistorianStatus) {
     CoTaskMemFree(start);
     EXPECT_EQ(L"", Take(statusText));
     EXPECT_EQ(L"Halvex test server vendor", Take(vendor));
-}
 
-// The id, name and description arrays of a definition list, as "id name: description".
-std::vector<std::wstring> Definitions(DWORD count, DWORD *ids, LPWSTR *names,
-                                      LPWSTR *descriptions) {
-    std::vector<std::wstring> out;
-    for (DWORD i = 0; i < count; ++i)
-        out.push_back(std::to_wstring(ids[i]) + L" " + Take(names[i]) + L": " +
-                      Take(descriptions[i]));
-    CoTaskMemFree(ids);
-    CoTaskMemFree(names);
-    CoTaskMemFree(descriptions);
-    return out;
-}
-
-TEST_F(ServerOperations, AttributesAndAggregatesInDefinitionOrder) {
+    // Both lists in definition order.
     DWORD count = 0, *ids = nullptr;
     LPWSTR *names = nullptr, *descriptions = nullptr;
     VARTYPE *types = nullptr;
     ASSERT_EQ(S_OK, server_->GetItemAttributes(&count, &ids, &names, &descriptions, &types));
     EXPECT_EQ(std::vector<VARTYPE>({VT_I2, VT_BSTR, VT_BSTR, VT_BSTR}), TakeArray(types, count));
-    EXPECT_EQ(std::vector<std::wstring>({L"1 Data Type: HDA Item Data Type",
-                                         L"2 Description: HDA Item Description",
-                                         L"3 Engineering Units: HDA Item Engineering Units",
-                                         L"13 Item ID: HDA Item Name"}),
+    EXPECT_EQ(WideTexts({L"1 Data Type: HDA Item Data Type", L"2 Description: HDA Item Description",
+                         L"3 Engineering Units: HDA Item Engineering Units",
+                         L"13 Item ID: HDA Item Name"}),
               Definitions(count, ids, names, descriptions));
-
     ASSERT_EQ(S_OK, server_->GetAggregates(&count, &ids, &names, &descriptions));
-    EXPECT_EQ(std::vector<std::wstring>({L"3 Average: Average Random Value",
-                                         L"5 Count: Number of Random Values"}),
+    EXPECT_EQ(WideTexts({L"3 Average: Average Random Value", L"5 Count: Number of Random Values"}),
               Definitions(count, ids, names, descriptions));
 }
 
 // Branches are no items, except a top-level one; IDs are case-sensitive. An
-// item obtained twice has two entries, and each release removes one.
+// item obtained twice has two entries, and each release removes one. A count
+// of zero is refused and its outputs stay null.
 TEST_F(ServerOperations, ItemHandlesValidationAndRelease) {
     std::vector<OPCHANDLE> h;
-    std::vector<HRESULT> errors;
+    Results errors;
     ASSERT_EQ(S_FALSE, Handles({L"A.A.A", L"No.Such.Item", L"A.A", L"A", L"A.C.C", L"",
                                 L"a.a.a", L"A.C.C"},
                                &h, &errors));
-    EXPECT_EQ(std::vector<HRESULT>({S_OK, kUnknownItemId, kUnknownItemId, S_OK, S_OK,
-                                    kUnknownItemId, kUnknownItemId, S_OK}),
+    EXPECT_EQ(Results({S_OK, kUnknownItemId, kUnknownItemId, S_OK, S_OK, kUnknownItemId,
+                       kUnknownItemId, S_OK}),
               errors);
     EXPECT_NE(0u, h[0]);
     EXPECT_EQ(3u, std::set<OPCHANDLE>({h[0], h[3], h[4]}).size());
@@ -143,19 +138,27 @@ TEST_F(ServerOperations, ItemHandlesValidationAndRelease) {
     const wchar_t *ids[] = {L"A.A", L"A.A.A", L"A", L"a.a.a"};
     HRESULT *e = nullptr;
     ASSERT_EQ(S_FALSE, server_->ValidateItemIDs(4, const_cast<LPWSTR *>(ids), &e));
-    EXPECT_EQ(std::vector<HRESULT>({kUnknownItemId, S_OK, S_OK, kUnknownItemId}),
-              TakeArray(e, 4));
+    EXPECT_EQ(Results({kUnknownItemId, S_OK, S_OK, kUnknownItemId}), TakeArray(e, 4));
 
     ASSERT_EQ(S_FALSE, Release({h[0], h[3], h[4], h[4], h[4], h[0]}, &errors));
-    EXPECT_EQ(std::vector<HRESULT>({S_OK, S_OK, S_OK, S_OK, kInvalidHandle, kInvalidHandle}),
-              errors);
+    EXPECT_EQ(Results({S_OK, S_OK, S_OK, S_OK, kInvalidHandle, kInvalidHandle}), errors);
+
+    LPWSTR id = const_cast<LPWSTR>(L"A.A.A");
+    OPCHANDLE client = 1, *handles = nullptr;
+    HRESULT *none = nullptr;
+    EXPECT_EQ(Results(3, E_INVALIDARG),
+              Results({server_->GetItemHandles(0, &id, &client, &handles, &none),
+                       server_->ReleaseItemHandles(0, &client, &none),
+                       server_->ValidateItemIDs(0, &id, &none)}));
+    EXPECT_EQ(nullptr, handles);
+    EXPECT_EQ(nullptr, none);
 }
 
 TEST_F(ServerOperations, ConnectionsShareServerHandlesButNotEntries) {
     IOPCHDA_Server *other = nullptr;
     ASSERT_EQ(S_OK, testsupport::ConnectTestServer(IID_IOPCHDA_Server, &other));
     std::vector<OPCHANDLE> mine, theirs;
-    std::vector<HRESULT> errors;
+    Results errors;
     ASSERT_EQ(S_OK, Handles({L"A.C.A"}, &mine, &errors));
     ASSERT_EQ(S_OK, Handles({L"A.C.A"}, &theirs, &errors, other));
     EXPECT_EQ(mine, theirs);
@@ -164,62 +167,42 @@ TEST_F(ServerOperations, ConnectionsShareServerHandlesButNotEntries) {
     ASSERT_EQ(S_OK, Release(mine, &errors));
 }
 
-TEST_F(ServerOperations, CountZeroAndNullOutputsAreRejected) {
-    LPWSTR id = const_cast<LPWSTR>(L"A.A.A");
-    OPCHANDLE client = 1, *handles = nullptr;
-    HRESULT *errors = nullptr;
-    EXPECT_EQ(E_INVALIDARG, server_->GetItemHandles(0, &id, &client, &handles, &errors));
-    EXPECT_EQ(E_INVALIDARG, server_->ReleaseItemHandles(0, &client, &errors));
-    EXPECT_EQ(E_INVALIDARG, server_->ValidateItemIDs(0, &id, &errors));
-    EXPECT_EQ(nullptr, handles);
-    EXPECT_EQ(nullptr, errors);
-}
-
-class Common : public ::testing::Test {
-protected:
-    void SetUp() override { ASSERT_EQ(S_OK, testsupport::ConnectTestServer(IID_IOPCCommon, &common_)); }
-    void TearDown() override {
-        if (common_) common_->Release();
-    }
-    std::wstring ErrorString(HRESULT code) {
+// Error texts from the table, else the system's own, else a made-up one; one
+// locale; a client name.
+TEST_F(ServerOperations, CommonErrorStringsLocaleAndClientName) {
+    IOPCCommon *common = nullptr;
+    ASSERT_EQ(S_OK, server_->QueryInterface(IID_IOPCCommon, reinterpret_cast<void **>(&common)));
+    auto errorString = [common](DWORD code) {
         LPWSTR text = nullptr;
-        EXPECT_EQ(S_OK, common_->GetErrorString(code, &text));
+        EXPECT_EQ(S_OK, common->GetErrorString(static_cast<HRESULT>(code), &text)) << code;
         return Take(text);
-    }
-    IOPCCommon *common_ = nullptr;
-};
-
-TEST_F(Common, ErrorStrings) {
-    const struct {
-        DWORD code;
-        const wchar_t *text;
-    } cases[] = {
-        {0xC0040007, L"OPC_E_UNKNOWNITEMID: The item definition does not exist within the "
-                     L"servers address space"},
-        {0x0004000F, L"OPC_S_INUSE: The operation cannot be completed because the object still "
-                     L"has references that exist"},
-        {0xC0040203, L"OPC_E_INVALID_PID: The server does not recognise the passed property ID."},
-        // No table entry and no system text.
-        {0xC0041001, L"<unknown error: 0xC0041001 -1073475583>"},
     };
-    for (const auto &c : cases) EXPECT_EQ(c.text, ErrorString(static_cast<HRESULT>(c.code)));
-    // Outside the table the system's own text, which differs between systems.
-    const std::wstring system = ErrorString(E_INVALIDARG);
+    EXPECT_EQ(L"OPC_E_UNKNOWNITEMID: The item definition does not exist within the servers "
+              L"address space",
+              errorString(0xC0040007));
+    EXPECT_EQ(L"OPC_S_INUSE: The operation cannot be completed because the object still has "
+              L"references that exist",
+              errorString(0x0004000F));
+    EXPECT_EQ(L"OPC_E_INVALID_PID: The server does not recognise the passed property ID.",
+              errorString(0xC0040203));
+    // No table entry and no system text.
+    EXPECT_EQ(L"<unknown error: 0xC0041001 -1073475583>", errorString(0xC0041001));
+    // The system's own text differs between systems.
+    const std::wstring system = errorString(E_INVALIDARG);
     EXPECT_FALSE(system.empty());
     EXPECT_EQ(std::wstring::npos, system.find(L"<unknown error"));
-}
 
-TEST_F(Common, OneLocaleAndAClientName) {
-    EXPECT_EQ(E_INVALIDARG, common_->SetLocaleID(0x0409));
-    EXPECT_EQ(S_OK, common_->SetLocaleID(0x0800));
+    EXPECT_EQ(E_INVALIDARG, common->SetLocaleID(0x0409));
+    EXPECT_EQ(S_OK, common->SetLocaleID(0x0800));
     LCID lcid = 0;
-    EXPECT_EQ(S_OK, common_->GetLocaleID(&lcid));
+    EXPECT_EQ(S_OK, common->GetLocaleID(&lcid));
     EXPECT_EQ(0x0800u, lcid);
     DWORD count = 0;
     LCID *lcids = nullptr;
-    ASSERT_EQ(S_OK, common_->QueryAvailableLocaleIDs(&count, &lcids));
+    ASSERT_EQ(S_OK, common->QueryAvailableLocaleIDs(&count, &lcids));
     EXPECT_EQ(std::vector<LCID>({0x0800}), TakeArray(lcids, count));
-    EXPECT_EQ(S_OK, common_->SetClientName(L"Halvex client test"));
+    EXPECT_EQ(S_OK, common->SetClientName(L"Halvex client test"));
+    common->Release();
 }
 
 }  // namespace

@@ -15,21 +15,15 @@ namespace {
 
 using namespace maplet1;
 
+ULONGLONG Ticks(const FILETIME &t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
+FILETIME FromTicks(ULONGLONG ticks) { return {DWORD(ticks), DWORD(ticks >> 32)}; }
+
 // 5 March 2024, UTC.
 FILETIME At(int hour, int minute, int second, int ms = 0) {
-    SYSTEMTIME st = {2024, 3, 2, 5, static_cast<WORD>(hour), static_cast<WORD>(minute),
-                     static_cast<WORD>(second), static_cast<WORD>(ms)};
+    SYSTEMTIME st = {2024, 3, 2, 5, WORD(hour), WORD(minute), WORD(second), WORD(ms)};
     FILETIME ft;
     SystemTimeToFileTime(&st, &ft);
     return ft;
-}
-
-ULONGLONG Ticks(const FILETIME &t) {
-    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-}
-
-FILETIME FromTicks(ULONGLONG ticks) {
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
 // "hh:mm:ss.mmm", with "+1d" when the day moved on.
@@ -60,42 +54,56 @@ std::vector<double> Read(CMaplet1Callback &cb, int start, int end, long maxCount
 
 void *Handle(uintptr_t h) { return reinterpret_cast<void *>(h); }
 
-std::wstring Str(const VARIANT &v) {
-    return v.vt == VT_BSTR && v.bstrVal ? std::wstring(v.bstrVal) : L"<not a string>";
+// A variant's text, cleared.
+std::wstring Str(VARIANT &v) {
+    std::wstring text = v.vt == VT_BSTR && v.bstrVal ? v.bstrVal : L"<not a string>";
+    VariantClear(&v);
+    return text;
 }
 
-TEST(Maplet1Grid, FloorAndNextQuarterMinute) {
+bool InRange(const VARIANT &v) { return v.vt == VT_R4 && v.fltVal >= 95.0f && v.fltVal <= 105.0f; }
+
+// The grid roundings at a time, and the value there: raw (quality 4) on a
+// whole second of the grid, else interpolated (2); always in range, and not
+// always the same.
+TEST(Maplet1Grid, FloorNextAndValueAtEachTime) {
     CMaplet1Callback cb;
-    const struct {
-        FILETIME time;
-        const char *previous, *next;
-    } cases[] = {
-        {At(12, 0, 0), "12:00:00.000", "12:00:15.000"},
-        {At(12, 0, 14, 999), "12:00:00.000", "12:00:15.000"},
+    const struct { FILETIME time; const char *previous, *next; DWORD quality; } cases[] = {
+        {At(12, 0, 0), "12:00:00.000", "12:00:15.000", 4},
+        {At(12, 0, 7), "12:00:00.000", "12:00:15.000", 2},
+        {At(12, 0, 14, 999), "12:00:00.000", "12:00:15.000", 2},
         // Only whole seconds count: 15.5 s goes back to 15 both ways.
-        {At(12, 0, 15, 500), "12:00:15.000", "12:00:15.000"},
-        {At(12, 0, 16), "12:00:15.000", "12:00:30.000"},
-        {At(12, 0, 59, 999), "12:00:45.000", "12:01:00.000"},
-        {At(23, 59, 47), "23:59:45.000", "00:00:00.000+1d"},
+        {At(12, 0, 15, 500), "12:00:15.000", "12:00:15.000", 4},
+        {At(12, 0, 16), "12:00:15.000", "12:00:30.000", 2},
+        {At(12, 0, 30, 500), "12:00:30.000", "12:00:30.000", 4},
+        {At(12, 0, 45, 999), "12:00:45.000", "12:00:45.000", 4},
+        {At(12, 0, 59), "12:00:45.000", "12:01:00.000", 2},
+        {At(12, 0, 59, 999), "12:00:45.000", "12:01:00.000", 2},
+        {At(23, 59, 47), "23:59:45.000", "00:00:00.000+1d", 2},
         // Units below the millisecond go as well.
-        {FromTicks(Ticks(At(12, 0, 15)) + 9999), "12:00:15.000", "12:00:15.000"},
+        {FromTicks(Ticks(At(12, 0, 15)) + 9999), "12:00:15.000", "12:00:15.000", 4},
     };
+    std::set<float> values;
     for (const auto &c : cases) {
         FILETIME previous{}, next{};
-        EXPECT_EQ(S_OK, cb.GetPreviousTimeStamp(nullptr, c.time, &previous));
-        EXPECT_EQ(S_OK, cb.GetNextTimeStamp(nullptr, c.time, &next));
+        VARIANT v;
+        VariantInit(&v);
+        DWORD quality = 0;
+        EXPECT_EQ(S_OK, cb.GetPreviousTimeStamp(nullptr, c.time, &previous)) << Text(c.time);
+        EXPECT_EQ(S_OK, cb.GetNextTimeStamp(nullptr, c.time, &next)) << Text(c.time);
+        EXPECT_EQ(S_OK, cb.ReadAt(nullptr, c.time, &v, &quality)) << Text(c.time);
         EXPECT_EQ(c.previous, Text(previous)) << Text(c.time);
         EXPECT_EQ(c.next, Text(next)) << Text(c.time);
+        EXPECT_EQ(c.quality, quality) << Text(c.time);
+        EXPECT_TRUE(InRange(v)) << Text(c.time);
+        values.insert(v.fltVal);
     }
+    EXPECT_LT(1u, values.size());
 }
 
 TEST(Maplet1TimeStamps, ForwardFromGridNextBackwardFromGridFloor) {
     CMaplet1Callback cb;
-    const struct {
-        int start, end;
-        long max;
-        std::vector<double> expected;
-    } cases[] = {
+    const struct { int start, end; long max; std::vector<double> expected; } cases[] = {
         {0, 60, 100, {15, 30, 45, 60}},
         {15, 44, 100, {15, 30}},
         {0, 3600, 2, {15, 30}},  // the maximum ends the read before the end does
@@ -124,81 +132,63 @@ TEST(Maplet1TimeStamps, ForwardFromGridNextBackwardFromGridFloor) {
     EXPECT_EQ(0u, Ticks(stamps[1]));
 }
 
-bool InRange(const VARIANT &v) { return v.vt == VT_R4 && v.fltVal >= 95.0f && v.fltVal <= 105.0f; }
-
-TEST(Maplet1Values, QualityIsRawOnWholeQuarterMinuteSecondsValuesVaryInRange) {
-    CMaplet1Callback cb;
-    const struct {
-        FILETIME time;
-        DWORD quality;
-    } cases[] = {{At(12, 0, 7), 2},       {At(12, 0, 30, 500), 4}, {At(12, 0, 0), 4},
-                 {At(12, 0, 45, 999), 4}, {At(12, 0, 16), 2},     {At(12, 0, 59), 2}};
-    std::set<float> values;
-    for (const auto &c : cases) {
-        VARIANT v;
-        VariantInit(&v);
-        DWORD quality = 0;
-        ASSERT_EQ(S_OK, cb.ReadAt(nullptr, c.time, &v, &quality));
-        EXPECT_EQ(c.quality, quality) << Text(c.time);
-        EXPECT_TRUE(InRange(v)) << Text(c.time);
-        values.insert(v.fltVal);
-    }
-    EXPECT_LT(1u, values.size());
-}
-
-// The text of a string attribute, read as current value with the given stamp.
-std::wstring Attribute(CMaplet1Callback &cb, uintptr_t handle, DWORD id, FILETIME *stamp) {
-    VARIANT v;
-    VariantInit(&v);
-    EXPECT_EQ(S_OK, cb.ReadCurrentAttribute(Handle(handle), id, stamp, &v));
-    std::wstring text = Str(v);
-    VariantClear(&v);
-    return text;
-}
-
-TEST(Maplet1Attributes, FixedAttributesAndTheStampLeftAlone) {
+// Attributes 1-3 are fixed, 13 names the item by the handle given for it; at
+// a time, the current value with its code. Unknown ids fail and leave the
+// value, and the stamp is never touched.
+TEST(Maplet1Attributes, FixedValuesItemIdsByHandleAndUnknownIds) {
     CMaplet1Callback cb;
     FILETIME stamp = {0x1234, 0x5678};
+    // The text of a string attribute, read as current value.
+    auto attribute = [&](uintptr_t handle, DWORD id) {
+        VARIANT v;
+        VariantInit(&v);
+        EXPECT_EQ(S_OK, cb.ReadCurrentAttribute(Handle(handle), id, &stamp, &v)) << id;
+        return Str(v);
+    };
     VARIANT v;
     VariantInit(&v);
     ASSERT_EQ(S_OK, cb.ReadCurrentAttribute(Handle(1), 1, &stamp, &v));
     EXPECT_EQ(VT_I2, v.vt);
     EXPECT_EQ(VT_R4, v.iVal);
-    EXPECT_EQ(L"Random Floating Point Values", Attribute(cb, 1, 2, &stamp));
-    EXPECT_EQ(L"Counts", Attribute(cb, 1, 3, &stamp));
+    EXPECT_EQ(L"Random Floating Point Values", attribute(1, 2));
+    EXPECT_EQ(L"Counts", attribute(1, 3));
+    EXPECT_EQ(kCurrentValue, cb.ReadAttributeAt(Handle(1), 3, At(12, 0, 0), &v));
+    EXPECT_EQ(L"Counts", Str(v));
+
+    // Before the items are defined, or after a definition failed, no handle matches.
+    cb.SetItemHandle(0, 0xFFFFFFFF);
+    for (uintptr_t h : {uintptr_t(0), uintptr_t(1), uintptr_t(0xFFFFFFFF)})
+        EXPECT_EQ(L"UNKNOWN Item", attribute(h, 13)) << h;
+    for (int i = 0; i < kItemCount; ++i) cb.SetItemHandle(i, 101 + i);
+    const wchar_t *expected[] = {L"A.A.A", L"A.A.B", L"A.A.C", L"A.B.A", L"A.B.B",
+                                 L"A.B.C", L"A.C.A", L"A.C.B", L"A.C.C"};
+    for (int i = 0; i < kItemCount; ++i) EXPECT_EQ(expected[i], attribute(101 + i, 13)) << i;
+    EXPECT_EQ(L"UNKNOWN Item", attribute(100, 13));
+    // A handle above 32 bits is not the 32-bit handle it ends with.
+    if (sizeof(void *) > 4) {
+        EXPECT_EQ(L"UNKNOWN Item", attribute(uintptr_t(0x100000000ull | 101), 13));
+    }
+
+    v.vt = VT_I4;
+    v.lVal = 4711;
+    for (DWORD id : {0u, 4u, 12u, 14u}) {
+        EXPECT_EQ(kInvalidAttrId, cb.ReadCurrentAttribute(Handle(1), id, &stamp, &v)) << id;
+        EXPECT_EQ(kInvalidAttrId, cb.ReadAttributeAt(Handle(1), id, At(12, 0, 0), &v)) << id;
+    }
+    EXPECT_EQ(VT_I4, v.vt);
+    EXPECT_EQ(4711, v.lVal);
     EXPECT_EQ(0x1234u, stamp.dwLowDateTime);
     EXPECT_EQ(0x5678u, stamp.dwHighDateTime);
 
-    // At a time: the current value with its code, asked through the virtual table.
-    EXPECT_EQ(kCurrentValue, cb.ReadAttributeAt(Handle(1), 3, At(12, 0, 0), &v));
-    EXPECT_EQ(L"Counts", Str(v));
-    VariantClear(&v);
+    // The value at a time is asked through the virtual table.
     struct Failing : CMaplet1Callback {
         HRESULT ReadCurrentAttribute(void *, DWORD, FILETIME *, VARIANT *) override {
             return E_ACCESSDENIED;
         }
     } failing;
+    VariantInit(&v);
     EXPECT_EQ(E_ACCESSDENIED, failing.ReadAttributeAt(Handle(1), 3, At(12, 0, 0), &v));
     EXPECT_EQ(VT_EMPTY, v.vt);
-}
-
-TEST(Maplet1Attributes, ItemIdComesFromTheGivenHandles) {
-    CMaplet1Callback cb;
-    FILETIME stamp{};
-    // Before the items are defined, or after a definition failed, no handle matches.
-    cb.SetItemHandle(0, 0xFFFFFFFF);
-    for (uintptr_t h : {uintptr_t(0), uintptr_t(1), uintptr_t(0xFFFFFFFF)})
-        EXPECT_EQ(L"UNKNOWN Item", Attribute(cb, h, 13, &stamp)) << h;
-
-    for (int i = 0; i < kItemCount; ++i) cb.SetItemHandle(i, 101 + i);
-    const wchar_t *expected[] = {L"A.A.A", L"A.A.B", L"A.A.C", L"A.B.A", L"A.B.B",
-                                 L"A.B.C", L"A.C.A", L"A.C.B", L"A.C.C"};
-    for (int i = 0; i < kItemCount; ++i) EXPECT_EQ(expected[i], Attribute(cb, 101 + i, 13, &stamp));
-    EXPECT_EQ(L"UNKNOWN Item", Attribute(cb, 100, 13, &stamp));
-    // A handle above 32 bits is not the 32-bit handle it ends with.
-    if (sizeof(void *) > 4) {
-        EXPECT_EQ(L"UNKNOWN Item", Attribute(cb, uintptr_t(0x100000000ull | 101), 13, &stamp));
-    }
 }
 
 VARIANT Processed(CMaplet1Callback &cb, DWORD aggregate, FILETIME a, FILETIME b) {
@@ -210,13 +200,11 @@ VARIANT Processed(CMaplet1Callback &cb, DWORD aggregate, FILETIME a, FILETIME b)
     return v;
 }
 
+// Unknown aggregates fail and leave the value and the quality.
 TEST(Maplet1Aggregates, AverageIsRandomCountIsTheStampsUpToOneHundred) {
     CMaplet1Callback cb;
     EXPECT_TRUE(InRange(Processed(cb, 3, At(12, 0, 0), At(12, 1, 0))));
-    const struct {
-        FILETIME a, b;
-        float count;
-    } cases[] = {
+    const struct { FILETIME a, b; float count; } cases[] = {
         {At(12, 0, 0), At(12, 1, 0), 4.0f},
         {At(12, 1, 0), At(12, 0, 0), 4.0f},
         {At(12, 0, 0), At(12, 0, 14), 0.0f},
@@ -224,10 +212,9 @@ TEST(Maplet1Aggregates, AverageIsRandomCountIsTheStampsUpToOneHundred) {
     };
     for (const auto &c : cases) {
         VARIANT v = Processed(cb, 5, c.a, c.b);
-        EXPECT_EQ(VT_R4, v.vt);
+        EXPECT_EQ(VT_R4, v.vt) << Text(c.a) << " to " << Text(c.b);
         EXPECT_EQ(c.count, v.fltVal) << Text(c.a) << " to " << Text(c.b);
     }
-
     // The count comes from GetTimeStamps through the virtual table, asked
     // for at most 100.
     struct Scripted : CMaplet1Callback {
@@ -239,19 +226,12 @@ TEST(Maplet1Aggregates, AverageIsRandomCountIsTheStampsUpToOneHundred) {
     } scripted;
     EXPECT_EQ(7.0f, Processed(scripted, 5, At(12, 0, 0), At(12, 1, 0)).fltVal);
     EXPECT_EQ(100, scripted.asked);
-}
 
-TEST(Maplet1Source, UnknownIdsFailAndLeaveTheValue) {
-    CMaplet1Callback cb;
-    FILETIME a = At(12, 0, 0), b = At(12, 1, 0), stamp{};
+    FILETIME a = At(12, 0, 0), b = At(12, 1, 0);
     VARIANT v;
     v.vt = VT_I4;
     v.lVal = 4711;
     DWORD quality = 77;
-    for (DWORD id : {0u, 4u, 12u, 14u}) {
-        EXPECT_EQ(kInvalidAttrId, cb.ReadCurrentAttribute(Handle(1), id, &stamp, &v)) << id;
-        EXPECT_EQ(kInvalidAttrId, cb.ReadAttributeAt(Handle(1), id, a, &v)) << id;
-    }
     for (DWORD id : {0u, 1u, 2u, 4u, 6u})
         EXPECT_EQ(kNotAvail, cb.ReadProcessed(nullptr, id, &a, &b, &v, &quality)) << id;
     EXPECT_EQ(VT_I4, v.vt);

@@ -21,6 +21,7 @@ using testsupport::EventRecorder;
 using testsupport::kInvalidItemId;
 using testsupport::TakeText;
 using testsupport::Texts;
+using Results = std::vector<HRESULT>;
 
 namespace {
 
@@ -35,8 +36,6 @@ public:
         seen_ = 0;
         mask_ = mask;
     }
-    void Disarm() { mask_ = 0; }
-
     SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cb) override {
         if (!mask_ || GetCurrentThreadId() != thread_) return cb;
         return (mask_ >> seen_++ & 1) ? 0 : cb;
@@ -69,13 +68,15 @@ protected:
         Events();
     }
     void TearDown() override {
-        g_allocations.Disarm();
+        g_allocations.Arm(0);
         BrowseFixture::TearDown();
         Events();
     }
 };
 
-TEST_F(Browser, CreateBrowseAcceptsAnyFiltersAndHoldsTheServer) {
+// Filters restrict nothing and each is accepted; a missing argument or no
+// memory for the error array is refused before a browser is made.
+TEST_F(Browser, CreateBrowseAcceptsAnyFiltersAndRefusesMissingArguments) {
     DWORD ids[] = {1, 99, 13};
     OPCHDA_OPERATORCODES operators[] = {OPCHDA_EQUAL, OPCHDA_LESS, OPCHDA_NOTEQUAL};
     VARIANT values[3];
@@ -88,55 +89,44 @@ TEST_F(Browser, CreateBrowseAcceptsAnyFiltersAndHoldsTheServer) {
     HRESULT *errors = nullptr;
     ASSERT_EQ(S_OK, server_->CreateBrowse(3, ids, operators, values, &browser, &errors));
     ASSERT_NE(nullptr, errors);
-    EXPECT_EQ(std::vector<HRESULT>({S_OK, S_OK, S_OK}), std::vector<HRESULT>(errors, errors + 3));
+    EXPECT_EQ(Results({S_OK, S_OK, S_OK}), Results(errors, errors + 3));
     CoTaskMemFree(errors);
     // The fixture's browser holds one reference on the server already.
     EXPECT_EQ(Texts({"IHDAServer::CreateBrowse()", "HDAServer::AddRef(3)"}), Events());
     EXPECT_EQ(0u, browser->Release());
     EXPECT_EQ(Texts({"IOPCHDA_Browser::Release(0)", "HDAServer::Release(3)"}), Events());
-}
 
-TEST_F(Browser, CreateBrowseRefusesMissingArgumentsAndTakesNothing) {
-    DWORD ids[] = {1};
-    OPCHDA_OPERATORCODES operators[] = {OPCHDA_EQUAL};
-    VARIANT values[1];
-    VariantInit(&values[0]);
-    IOPCHDA_Browser *browser;
-    HRESULT *errors;
-    struct Case {
+    const struct {
         const char *what;
         DWORD *ids;
         OPCHDA_OPERATORCODES *operators;
         VARIANT *values;
         IOPCHDA_Browser **browserOut;
         HRESULT **errorsOut;
+        unsigned failedAllocations;
+        HRESULT result;
+    } cases[] = {
+        {"no browser output", ids, operators, values, nullptr, &errors, 0, E_INVALIDARG},
+        {"no error output", ids, operators, values, &browser, nullptr, 0, E_INVALIDARG},
+        {"no ids", nullptr, operators, values, &browser, &errors, 0, E_INVALIDARG},
+        {"no operators", ids, nullptr, values, &browser, &errors, 0, E_INVALIDARG},
+        {"no values", ids, operators, nullptr, &browser, &errors, 0, E_INVALIDARG},
+        {"no memory for the errors", ids, operators, values, &browser, &errors, 1, E_OUTOFMEMORY},
     };
-    const Case cases[] = {
-        {"no browser output", ids, operators, values, nullptr, &errors},
-        {"no error output", ids, operators, values, &browser, nullptr},
-        {"no ids", nullptr, operators, values, &browser, &errors},
-        {"no operators", ids, nullptr, values, &browser, &errors},
-        {"no values", ids, operators, nullptr, &browser, &errors},
-    };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         browser = reinterpret_cast<IOPCHDA_Browser *>(0xdeadbeef);
         errors = reinterpret_cast<HRESULT *>(0xdeadbeef);
-        EXPECT_EQ(E_INVALIDARG, server_->CreateBrowse(1, c.ids, c.operators, c.values,
-                                                      c.browserOut, c.errorsOut)) << c.what;
+        g_allocations.Arm(c.failedAllocations);
+        EXPECT_EQ(c.result, server_->CreateBrowse(1, c.ids, c.operators, c.values, c.browserOut,
+                                                  c.errorsOut)) << c.what;
+        g_allocations.Arm(0);
         // Whichever output was given is cleared.
         EXPECT_EQ(c.browserOut ? nullptr : reinterpret_cast<IOPCHDA_Browser *>(0xdeadbeef),
                   browser) << c.what;
-        EXPECT_EQ(c.errorsOut ? nullptr : reinterpret_cast<HRESULT *>(0xdeadbeef), errors) << c.what;
+        EXPECT_EQ(c.errorsOut ? nullptr : reinterpret_cast<HRESULT *>(0xdeadbeef), errors)
+            << c.what;
         EXPECT_EQ(Texts({"IHDAServer::CreateBrowse()"}), Events()) << c.what;
     }
-
-    // Without memory for the error array no browser is made either.
-    g_allocations.Arm(1);
-    EXPECT_EQ(E_OUTOFMEMORY, server_->CreateBrowse(1, ids, operators, values, &browser, &errors));
-    g_allocations.Disarm();
-    EXPECT_EQ(nullptr, browser);
-    EXPECT_EQ(nullptr, errors);
-    EXPECT_EQ(Texts({"IHDAServer::CreateBrowse()"}), Events());
     // The server's count is still the client's one and the fixture browser's.
     EXPECT_EQ(3u, server_->AddRef());
     server_->Release();
@@ -186,28 +176,27 @@ TEST_F(Browser, KeepsItsServerUntilTheLastRelease) {
 }
 
 TEST_F(Browser, EachMethodReportsBeforeLookingAtItsArguments) {
-    EXPECT_EQ(E_INVALIDARG, browser_->GetEnum(OPCHDA_BRANCH, nullptr));
-    EXPECT_EQ(Texts({"IOPCHDA_Browser::GetEnum()"}), Events());
-    EXPECT_EQ(E_INVALIDARG, browser_->GetItemID(L"A", nullptr));
-    EXPECT_EQ(Texts({"IOPCHDA_Browser::GetItemID()"}), Events());
-    EXPECT_EQ(E_INVALIDARG, browser_->GetBranchPosition(nullptr));
-    EXPECT_EQ(Texts({"IOPCHDA_Browser::GetBranchPosition()"}), Events());
-    EXPECT_EQ(E_FAIL, Move(static_cast<OPCHDA_BROWSEDIRECTION>(4), L"A"));
-    EXPECT_EQ(Texts({"IOPCHDA_Browser::ChangeBrowsePosition()"}), Events());
-
+    EXPECT_EQ(Results({E_INVALIDARG, E_INVALIDARG, E_INVALIDARG, E_FAIL}),
+              Results({browser_->GetEnum(OPCHDA_BRANCH, nullptr),
+                       browser_->GetItemID(L"A", nullptr), browser_->GetBranchPosition(nullptr),
+                       Move(static_cast<OPCHDA_BROWSEDIRECTION>(4), L"A")}));
+    EXPECT_EQ(Texts({"IOPCHDA_Browser::GetEnum()", "IOPCHDA_Browser::GetItemID()",
+                     "IOPCHDA_Browser::GetBranchPosition()",
+                     "IOPCHDA_Browser::ChangeBrowsePosition()"}),
+              Events());
     IEnumString *names = Enum(OPCHDA_BRANCH);
     EXPECT_EQ(Texts({"IOPCHDA_Browser::GetEnum()", "IOPCEnumString::AddRef(1)"}), Events());
     EXPECT_EQ(0u, names->Release());
     EXPECT_EQ(Texts({"IOPCEnumString::Release(1)"}), Events());
 }
 
+// A null name counts as empty. At the root an empty name's path is the empty
+// path, which names the root: a move down succeeds and adds one empty segment.
 TEST_F(Browser, NullNamesCountAsEmpty) {
     ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DOWN, L"A"));
     EXPECT_EQ("A", ItemId(nullptr));
     EXPECT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT, nullptr));
     EXPECT_EQ("Root", Position());
-    // At the root an empty name's path is the empty path, which names the
-    // root: the move succeeds and adds one empty segment.
     EXPECT_EQ(S_OK, Move(OPCHDA_BROWSE_DOWN, nullptr));
     EXPECT_EQ("", Position());
     EXPECT_EQ(S_OK, Move(OPCHDA_BROWSE_UP, nullptr));
@@ -215,16 +204,16 @@ TEST_F(Browser, NullNamesCountAsEmpty) {
 }
 
 TEST_F(Browser, StringsThatCannotBeAllocated) {
-    LPWSTR text = reinterpret_cast<LPWSTR>(0xdeadbeef);
+    LPWSTR position = reinterpret_cast<LPWSTR>(0xdeadbeef), id = position;
     g_allocations.Arm(1);
-    EXPECT_EQ(E_OUTOFMEMORY, browser_->GetBranchPosition(&text));
-    EXPECT_EQ(nullptr, text);
+    EXPECT_EQ(E_OUTOFMEMORY, browser_->GetBranchPosition(&position));
     g_allocations.Arm(1);
-    EXPECT_EQ(E_OUTOFMEMORY, browser_->GetItemID(L"A", &text));
-    EXPECT_EQ(nullptr, text);
-    g_allocations.Disarm();
+    EXPECT_EQ(E_OUTOFMEMORY, browser_->GetItemID(L"A", &id));
+    EXPECT_EQ(nullptr, position);
+    EXPECT_EQ(nullptr, id);
 
     // The enumerator hands out a null element and goes on.
+    g_allocations.Arm(0);
     ASSERT_EQ(S_OK, Move(OPCHDA_BROWSE_DIRECT, L"A.B"));
     IEnumString *names = Enum(OPCHDA_LEAF);
     ASSERT_NE(nullptr, names);
@@ -232,9 +221,10 @@ TEST_F(Browser, StringsThatCannotBeAllocated) {
     ULONG fetched = 0;
     g_allocations.Arm(0b010);
     EXPECT_EQ(S_OK, names->Next(3, got, &fetched));
-    g_allocations.Disarm();
+    g_allocations.Arm(0);
     EXPECT_EQ(3u, fetched);
-    EXPECT_EQ(Texts({"A", kNull, "C"}), Texts({TakeText(got[0]), TakeText(got[1]), TakeText(got[2])}));
+    EXPECT_EQ(Texts({"A", kNull, "C"}),
+              Texts({TakeText(got[0]), TakeText(got[1]), TakeText(got[2])}));
     names->Release();
 }
 
@@ -244,8 +234,7 @@ TEST_F(Browser, NamesWithoutAnExactFormMatchNothing) {
     HRESULT *errors = nullptr;
     EXPECT_EQ(S_FALSE, server_->ValidateItemIDs(2, ids, &errors));
     ASSERT_NE(nullptr, errors);
-    EXPECT_EQ(std::vector<HRESULT>({static_cast<HRESULT>(0xC0040007), S_OK}),
-              std::vector<HRESULT>(errors, errors + 2));
+    EXPECT_EQ(Results({static_cast<HRESULT>(0xC0040007), S_OK}), Results(errors, errors + 2));
     CoTaskMemFree(errors);
     EXPECT_EQ(E_FAIL, Move(OPCHDA_BROWSE_DIRECT, L"\u0100"));
     EXPECT_EQ(E_FAIL, Move(OPCHDA_BROWSE_DOWN, L"\u0100"));
@@ -296,12 +285,10 @@ TEST_F(Enumerator, NextDeliversBatchesThenRunsOut) {
 TEST_F(Enumerator, SkipRunsOutWhenItReachesTheEnd) {
     EXPECT_EQ(S_OK, names_->Skip(2));
     EXPECT_EQ(Texts({"C"}), Next(names_, 1, S_OK, 1));
-    EXPECT_EQ(S_OK, names_->Reset());
-    EXPECT_EQ(S_FALSE, names_->Skip(3));
-    EXPECT_EQ(S_FALSE, names_->Skip(0xFFFFFFFF));
+    EXPECT_EQ(Results({S_OK, S_FALSE, S_FALSE}),
+              Results({names_->Reset(), names_->Skip(3), names_->Skip(0xFFFFFFFF)}));
     EXPECT_EQ(Texts({"A"}), Next(names_, 1, S_OK, 1));
-    EXPECT_EQ(S_OK, names_->Skip(0));
-    EXPECT_EQ(S_FALSE, names_->Skip(2));
+    EXPECT_EQ(Results({S_OK, S_FALSE}), Results({names_->Skip(0), names_->Skip(2)}));
     EXPECT_EQ(Texts({"IOPCEnumString::Skip", "IOPCEnumString::Next", "IOPCEnumString::Reset",
                      "IOPCEnumString::Skip", "IOPCEnumString::Skip", "IOPCEnumString::Next",
                      "IOPCEnumString::Skip", "IOPCEnumString::Skip"}),
@@ -329,12 +316,7 @@ TEST_F(Enumerator, CloneHasItsOwnCursorAndCount) {
 }
 
 TEST_F(Enumerator, QueryInterfaceNamesTheRequest) {
-    struct Case {
-        const IID *iid;
-        HRESULT result;
-        Texts texts;
-    };
-    const Case cases[] = {
+    const struct { const IID *iid; HRESULT result; Texts texts; } cases[] = {
         {&IID_IUnknown, S_OK,
          {"IOPCEnumString::QueryInterface IID_IUnknown", "IOPCEnumString::AddRef(2)"}},
         {&IID_IEnumString, S_OK,
@@ -342,7 +324,7 @@ TEST_F(Enumerator, QueryInterfaceNamesTheRequest) {
         {&IID_IMarshal, E_NOINTERFACE, {"IOPCEnumString::QueryInterface IID_IMarshal"}},
         {&IID_IOPCHDA_Browser, E_NOINTERFACE, {"IOPCEnumString::QueryInterface"}},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         void *p = reinterpret_cast<void *>(0xdeadbeef);
         EXPECT_EQ(c.result, names_->QueryInterface(*c.iid, &p)) << c.texts[0];
         EXPECT_EQ(c.result == S_OK ? static_cast<void *>(names_) : nullptr, p) << c.texts[0];

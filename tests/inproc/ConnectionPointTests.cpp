@@ -19,37 +19,55 @@
 using testsupport::CountingSink;
 using testsupport::EventRecorder;
 using Texts = std::vector<std::string>;
+using Results = std::vector<HRESULT>;
 
 namespace {
 
-constexpr UINT kTickMs = 100;
 constexpr DWORD kWaitMs = 5000;
 
 const char kContainerAddRef[] = "OPCServerConnectionContainer::AddRef() [defered to OPCServer]";
 const char kContainerRelease[] = "OPCServerConnectionContainer::Release() [defered to OPCServer]";
 const char kFind[] = "CIHDASvrConnectionContainer::FindConnectionPoint";
 const char kNext[] = "CIOPCServerConnectionPtEnumerator::Next";
+const char kShutdownPoint[] = "OPCServerConnectionPoint";
+const char kCallbackPoint[] = "CHDACallbackConnectionPoint";
 
 Texts Events() { return EventRecorder::Instance().Take(); }
+std::string ServerAddRef(int n) { return "HDAServer::AddRef(" + std::to_string(n) + ")"; }
+std::string ServerRelease(int n) { return "HDAServer::Release(" + std::to_string(n) + ")"; }
+// A point's AddRef or Release, which counts on its container.
+std::string Deferred(const std::string &point, const char *method) {
+    return point + "::" + method + "() [defered to OPCServerConnectionContainer]";
+}
 
-std::string Count(const char *base, int n) { return base + ("(" + std::to_string(n) + ")"); }
-std::string ServerAddRef(int n) { return Count("HDAServer::AddRef", n); }
-std::string ServerRelease(int n) { return Count("HDAServer::Release", n); }
+// The texts of a point found, at the given server count.
+Texts Found(const char *iid, const char *point, int count) {
+    return {std::string(kFind) + " " + iid, Deferred(point, "AddRef"), kContainerAddRef,
+            ServerAddRef(count)};
+}
 
 template <class T>
 void **Out(T **p) {
     return reinterpret_cast<void **>(p);
 }
 
+// A new server object as `riid`, from the class object.
+template <class T>
+HRESULT Create(REFIID riid, T **out) {
+    IClassFactory *factory = nullptr;
+    HRESULT hr = CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr,
+                                  IID_IClassFactory, Out(&factory));
+    if (hr != S_OK) return hr;
+    hr = factory->CreateInstance(nullptr, riid, Out(out));
+    factory->Release();
+    return hr;
+}
+
 // One connection per test, holding 1 reference; its container holds the 2nd.
 class ConnectionPoints : public ::testing::Test {
 protected:
     void SetUp() override {
-        IClassFactory *factory = nullptr;
-        ASSERT_EQ(S_OK, CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr,
-                                         IID_IClassFactory, Out(&factory)));
-        ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, Out(&server_)));
-        factory->Release();
+        ASSERT_EQ(S_OK, Create(IID_IUnknown, &server_));
         ASSERT_EQ(S_OK, server_->QueryInterface(IID_IConnectionPointContainer, Out(&container_)));
         Events();
     }
@@ -81,25 +99,15 @@ TEST_F(ConnectionPoints, ContainerIsCreatedOnceAndFindsBothPoints) {
     // QueryInterface answers for the container itself; FindConnectionPoint
     // gives the same point each time. Successes take one server reference.
     const std::string qi = "CIOPCServerConnectionContainer::QueryInterface", find = kFind;
-    const struct {
-        bool find;
-        const IID *iid;
-        HRESULT result;
-        Texts texts;
-    } cases[] = {
+    const struct { bool find; const IID *iid; HRESULT result; Texts texts; } cases[] = {
         {false, &IID_IUnknown, S_OK, {qi + " IID_IUnknown", kContainerAddRef, ServerAddRef(3)}},
         {false, &IID_IConnectionPointContainer, S_OK,
          {qi + " IID_IConnectionPointContainer", kContainerAddRef, ServerAddRef(3)}},
         {false, &IID_IMarshal, E_NOINTERFACE, {qi + " IID_IMarshal"}},
         {false, &IID_IOPCHDA_Server, E_NOINTERFACE, {qi}},
-        {true, &IID_IOPCShutdown, S_OK,
-         {find + " IID_IOPCShutdown",
-          "OPCServerConnectionPoint::AddRef() [defered to OPCServerConnectionContainer]",
-          kContainerAddRef, ServerAddRef(3)}},
+        {true, &IID_IOPCShutdown, S_OK, Found("IID_IOPCShutdown", kShutdownPoint, 3)},
         {true, &IID_IOPCHDA_DataCallback, S_OK,
-         {find + " IID_IOPCHDA_DataCallback",
-          "CHDACallbackConnectionPoint::AddRef() [defered to OPCServerConnectionContainer]",
-          kContainerAddRef, ServerAddRef(3)}},
+         Found("IID_IOPCHDA_DataCallback", kCallbackPoint, 3)},
         {true, &IID_IOPCHDA_Browser, E_NOINTERFACE, {find + " E_NOINTERFACE"}},
         {true, &IID_IConnectionPoint, E_NOINTERFACE, {find + " E_NOINTERFACE"}},
     };
@@ -108,16 +116,15 @@ TEST_F(ConnectionPoints, ContainerIsCreatedOnceAndFindsBothPoints) {
         for (IUnknown *&p : got) {
             EXPECT_EQ(c.result, c.find ? container_->FindConnectionPoint(
                                              *c.iid, reinterpret_cast<IConnectionPoint **>(&p))
-                                       : container_->QueryInterface(*c.iid, Out(&p)));
-            EXPECT_EQ(c.texts, Events());
+                                       : container_->QueryInterface(*c.iid, Out(&p)))
+                << c.texts[0];
+            EXPECT_EQ(c.texts, Events()) << c.texts[0];
             if (p) p->Release();
             Events();
         }
-        EXPECT_EQ(got[0], got[1]);
-        EXPECT_EQ(c.result == S_OK, got[0] != nullptr);
-        if (!c.find && c.result == S_OK) {
-            EXPECT_EQ(static_cast<IUnknown *>(container_), got[0]);
-        }
+        EXPECT_EQ(got[0], got[1]) << c.texts[0];
+        EXPECT_EQ(c.result == S_OK, got[0] != nullptr) << c.texts[0];
+        EXPECT_EQ(!c.find && c.result == S_OK, got[0] == container_) << c.texts[0];
     }
     EXPECT_EQ(E_INVALIDARG, container_->QueryInterface(IID_IUnknown, nullptr));
     EXPECT_EQ(E_INVALIDARG, container_->FindConnectionPoint(IID_IOPCShutdown, nullptr));
@@ -125,105 +132,90 @@ TEST_F(ConnectionPoints, ContainerIsCreatedOnceAndFindsBothPoints) {
 }
 
 TEST_F(ConnectionPoints, EachPointAdvisesOneSinkWithCookieOne) {
-    const struct {
-        const IID *iid;
-        const char *name, *queryInterface, *served;
-    } points[] = {
-        {&IID_IOPCShutdown, "OPCServerConnectionPoint", "OPCSvrConnectionPoint::QueryInterface",
-         "{F31DFDE1-07B6-11D2-B2D8-0060083BA1FB}"},
-        {&IID_IOPCHDA_DataCallback, "CHDACallbackConnectionPoint",
-         "CHDACallbackConnectionPoint::QueryInterface", "{1F1217B9-DEE0-11D2-A5E5-000086339399}"},
+    const struct { const IID *iid; const char *name, *queryInterface; } points[] = {
+        {&IID_IOPCShutdown, kShutdownPoint, "OPCSvrConnectionPoint::QueryInterface"},
+        {&IID_IOPCHDA_DataCallback, kCallbackPoint, "CHDACallbackConnectionPoint::QueryInterface"},
     };
     for (const auto &p : points) {
-        const std::string name = p.name;
-        const std::string addRef = name + "::AddRef() [defered to OPCServerConnectionContainer]";
-        const std::string release = name + "::Release() [defered to OPCServerConnectionContainer]";
-        const std::string advise = name + "::Advise", unadvise = name + "::Uadvise";
+        const std::string name = p.name, qi = p.queryInterface, advise = name + "::Advise";
+        const char *n = p.name;
         IConnectionPoint *point = Find(*p.iid);  // server count 3
-        ASSERT_NE(nullptr, point) << p.name;
+        ASSERT_NE(nullptr, point) << n;
 
         IID served = {};
-        EXPECT_EQ(S_OK, point->GetConnectionInterface(&served)) << p.name;
-        wchar_t text[40];
-        StringFromGUID2(served, text, 40);
-        EXPECT_EQ(std::string(p.served), std::string(text, text + wcslen(text))) << p.name;
         IConnectionPointContainer *owner = nullptr;
-        EXPECT_EQ(S_OK, point->GetConnectionPointContainer(&owner)) << p.name;
-        EXPECT_EQ(container_, owner) << p.name;
-        IConnectionPoint *self = nullptr;
-        EXPECT_EQ(S_OK, point->QueryInterface(IID_IConnectionPoint, Out(&self))) << p.name;
-        EXPECT_EQ(point, self) << p.name;
-        EXPECT_EQ(E_NOINTERFACE, point->QueryInterface(IID_IMarshal, Out(&self))) << p.name;
-        EXPECT_EQ(nullptr, self) << p.name;
+        IConnectionPoint *self = nullptr, *none = nullptr;
+        EXPECT_EQ(Results({S_OK, S_OK, S_OK, E_NOINTERFACE, E_INVALIDARG, E_INVALIDARG,
+                           E_INVALIDARG}),
+                  Results({point->GetConnectionInterface(&served),
+                           point->GetConnectionPointContainer(&owner),
+                           point->QueryInterface(IID_IConnectionPoint, Out(&self)),
+                           point->QueryInterface(IID_IMarshal, Out(&none)),
+                           point->GetConnectionInterface(nullptr),
+                           point->GetConnectionPointContainer(nullptr),
+                           point->QueryInterface(IID_IUnknown, nullptr)})) << n;
+        EXPECT_TRUE(IsEqualIID(*p.iid, served)) << n;
+        EXPECT_EQ(container_, owner) << n;
+        EXPECT_EQ(point, self) << n;
+        EXPECT_EQ(nullptr, none) << n;
         EXPECT_EQ(Texts({name + "::GetConnectionInterface", name + "::GetConnectionPointContainer",
-                         kContainerAddRef, ServerAddRef(4),
-                         std::string(p.queryInterface) + " IID_IConnectionPoint", addRef,
-                         kContainerAddRef, ServerAddRef(5),
-                         std::string(p.queryInterface) + " IID_IMarshal"}),
-                  Events()) << p.name;
-        EXPECT_EQ(4u, point->Release()) << p.name;
-        EXPECT_EQ(3u, owner->Release()) << p.name;
-        EXPECT_EQ(Texts({release, kContainerRelease, ServerRelease(5), kContainerRelease,
-                         ServerRelease(4)}),
-                  Events()) << p.name;
-
-        EXPECT_EQ(E_INVALIDARG, point->GetConnectionInterface(nullptr)) << p.name;
-        EXPECT_EQ(E_INVALIDARG, point->GetConnectionPointContainer(nullptr)) << p.name;
-        EXPECT_EQ(E_INVALIDARG, point->QueryInterface(IID_IUnknown, nullptr)) << p.name;
-        EXPECT_EQ(Texts({name + "::GetConnectionInterface E_INVALIDARG",
+                         kContainerAddRef, ServerAddRef(4), qi + " IID_IConnectionPoint",
+                         Deferred(name, "AddRef"), kContainerAddRef, ServerAddRef(5),
+                         qi + " IID_IMarshal", name + "::GetConnectionInterface E_INVALIDARG",
                          name + "::GetConnectionPointContainer E_INVALIDARG",
-                         std::string(p.queryInterface) + " E_INVALIDARG"}),
-                  Events()) << p.name;
+                         qi + " E_INVALIDARG"}),
+                  Events()) << n;
+        EXPECT_EQ(4u, self->Release()) << n;
+        EXPECT_EQ(3u, owner->Release()) << n;
+        EXPECT_EQ(Texts({Deferred(name, "Release"), kContainerRelease, ServerRelease(5),
+                         kContainerRelease, ServerRelease(4)}),
+                  Events()) << n;
 
-        // Advise and Unadvise, with the sinks' references followed by hand.
+        // One sink at a time, always with cookie 1; the sinks' references
+        // followed by hand.
         CountingSink sink(true, true), other(true, true);
         CountingSink lacking(!IsEqualIID(*p.iid, IID_IOPCShutdown),
                              !IsEqualIID(*p.iid, IID_IOPCHDA_DataCallback));
-        DWORD cookie = 0xdeadbeef;
-        EXPECT_EQ(E_POINTER, point->Advise(nullptr, &cookie)) << p.name;
-        EXPECT_EQ(E_POINTER, point->Advise(static_cast<IOPCShutdown *>(&sink), nullptr)) << p.name;
-        EXPECT_EQ(CONNECT_E_CANNOTCONNECT,
-                  point->Advise(static_cast<IOPCShutdown *>(&lacking), &cookie)) << p.name;
-        EXPECT_EQ(1, lacking.Refs()) << p.name;
-        EXPECT_EQ(S_OK, point->Advise(static_cast<IOPCShutdown *>(&sink), &cookie)) << p.name;
-        EXPECT_EQ(1u, cookie) << p.name;
-        EXPECT_EQ(2, sink.Refs()) << p.name;
-        EXPECT_EQ(CONNECT_E_ADVISELIMIT,
-                  point->Advise(static_cast<IOPCShutdown *>(&other), &cookie)) << p.name;
-        EXPECT_EQ(1, other.Refs()) << p.name;
-        EXPECT_EQ(CONNECT_E_NOCONNECTION, point->Unadvise(2)) << p.name;
-        EXPECT_EQ(2, sink.Refs()) << p.name;
-        EXPECT_EQ(S_OK, point->Unadvise(1)) << p.name;
-        EXPECT_EQ(1, sink.Refs()) << p.name;
-        EXPECT_EQ(CONNECT_E_NOCONNECTION, point->Unadvise(1)) << p.name;
+        IOPCShutdown *first = &sink, *second = &other, *wrong = &lacking;
+        DWORD cookie = 0xdeadbeef, refused = 0;
+        EXPECT_EQ(Results({E_POINTER, E_POINTER, CONNECT_E_CANNOTCONNECT, S_OK,
+                           CONNECT_E_ADVISELIMIT}),
+                  Results({point->Advise(nullptr, &refused), point->Advise(first, nullptr),
+                           point->Advise(wrong, &refused), point->Advise(first, &cookie),
+                           point->Advise(second, &refused)})) << n;
+        EXPECT_EQ(1u, cookie) << n;
+        EXPECT_EQ(std::vector<LONG>({1, 2, 1}),
+                  std::vector<LONG>({lacking.Refs(), sink.Refs(), other.Refs()})) << n;
+        EXPECT_EQ(Results({CONNECT_E_NOCONNECTION, S_OK, CONNECT_E_NOCONNECTION}),
+                  Results({point->Unadvise(2), point->Unadvise(1), point->Unadvise(1)})) << n;
+        EXPECT_EQ(1, sink.Refs()) << n;
+        const std::string unadvise = name + "::Uadvise CONNECT_E_NOCONNECTION";
         EXPECT_EQ(Texts({advise + " E_POINTER", advise + " E_POINTER",
                          advise + " CONNECT_E_CANNOTCONNECT", advise + " S_OK",
-                         advise + " E_ADVISELIMIT", unadvise + " CONNECT_E_NOCONNECTION",
-                         unadvise + " CONNECT_E_NOCONNECTION"}),
-                  Events()) << p.name;
-        // Empty again: another sink is accepted, again with cookie 1.
+                         advise + " E_ADVISELIMIT", unadvise, unadvise}),
+                  Events()) << n;
         cookie = 0;
-        EXPECT_EQ(S_OK, point->Advise(static_cast<IOPCShutdown *>(&other), &cookie)) << p.name;
-        EXPECT_EQ(1u, cookie) << p.name;
-        EXPECT_EQ(S_OK, point->Unadvise(1)) << p.name;
-        EXPECT_EQ(1, other.Refs()) << p.name;
+        EXPECT_EQ(S_OK, point->Advise(second, &cookie)) << n;
+        EXPECT_EQ(1u, cookie) << n;
+        EXPECT_EQ(S_OK, point->Unadvise(1)) << n;
+        EXPECT_EQ(1, other.Refs()) << n;
         IEnumConnections *connections = reinterpret_cast<IEnumConnections *>(0xdeadbeef);
-        EXPECT_EQ(E_NOTIMPL, point->EnumConnections(&connections)) << p.name;
-        EXPECT_EQ(Texts({advise + " S_OK"}), Events()) << p.name;
+        EXPECT_EQ(E_NOTIMPL, point->EnumConnections(&connections)) << n;
+        EXPECT_EQ(Texts({advise + " S_OK"}), Events()) << n;
         point->Release();
         Events();
     }
 }
 
 TEST_F(ConnectionPoints, EnumeratorListsShutdownThenDataCallbackOnePerCall) {
-    const Texts shutdownFound = {kNext, std::string(kFind) + " IID_IOPCShutdown",
-                                 "OPCServerConnectionPoint::AddRef() [defered to "
-                                 "OPCServerConnectionContainer]",
-                                 kContainerAddRef, ServerAddRef(4)};
-    const Texts callbackFound = {kNext, std::string(kFind) + " IID_IOPCHDA_DataCallback",
-                                 "CHDACallbackConnectionPoint::AddRef() [defered to "
-                                 "OPCServerConnectionContainer]",
-                                 kContainerAddRef, ServerAddRef(4)};
+    // The texts of a Next that finds a point, at the given server count.
+    auto found = [](const char *iid, const char *point, int count) {
+        Texts texts = Found(iid, point, count);
+        texts.insert(texts.begin(), kNext);
+        return texts;
+    };
+    const Texts shutdownFound = found("IID_IOPCShutdown", kShutdownPoint, 4);
+    const Texts callbackFound = found("IID_IOPCHDA_DataCallback", kCallbackPoint, 4);
     IEnumConnectionPoints *points = nullptr;
     ASSERT_EQ(S_OK, container_->EnumConnectionPoints(&points));
     EXPECT_EQ(Texts({"CIHDASvrConnectionContainer::EnumConnectionPoints S_OK",
@@ -231,30 +223,24 @@ TEST_F(ConnectionPoints, EnumeratorListsShutdownThenDataCallbackOnePerCall) {
                      ServerAddRef(3)}),
               Events());
 
-    // Each step: Skip/Reset first (no texts), then one Next with a count of 1.
-    enum Move { kNone, kReset, kSkip1, kSkip5, kResetSkip1 };
-    const struct {
-        Move move;
-        HRESULT result;
-        const Texts *texts;
-    } steps[] = {
-        {kNone, S_OK, &shutdownFound},  {kNone, S_OK, &callbackFound},
-        {kNone, S_FALSE, nullptr},      {kNone, S_FALSE, nullptr},
-        {kReset, S_OK, &shutdownFound}, {kReset, S_OK, &shutdownFound},
-        {kSkip1, S_FALSE, nullptr},     {kReset, S_OK, &shutdownFound},
-        {kSkip5, S_FALSE, nullptr},     {kResetSkip1, S_OK, &callbackFound},
+    // Each step: Reset and Skip (no texts) if asked, then one Next of one,
+    // which finds the point with the texts given, or none (S_FALSE). A skip
+    // past the end succeeds and leaves the cursor at the end.
+    const struct { bool reset; ULONG skip; const Texts *texts; } steps[] = {
+        {false, 0, &shutdownFound}, {false, 0, &callbackFound}, {false, 0, nullptr},
+        {false, 0, nullptr},        {true, 0, &shutdownFound},  {true, 0, &shutdownFound},
+        {false, 1, nullptr},        {true, 0, &shutdownFound},  {false, 5, nullptr},
+        {true, 1, &callbackFound},
     };
-    int step = 0;
-    for (const auto &s : steps) {
-        const ULONG skip = s.move == kSkip5 ? 5 : s.move == kNone || s.move == kReset ? 0 : 1;
-        const bool reset = s.move == kReset || s.move == kResetSkip1;
-        EXPECT_EQ(S_OK, reset ? points->Reset() : S_OK) << step++;
-        EXPECT_EQ(S_OK, skip ? points->Skip(skip) : S_OK) << step++;
+    for (size_t i = 0; i < sizeof steps / sizeof steps[0]; ++i) {
+        const auto &s = steps[i];
+        EXPECT_EQ(S_OK, s.reset ? points->Reset() : S_OK) << "step " << i;
+        EXPECT_EQ(S_OK, s.skip ? points->Skip(s.skip) : S_OK) << "step " << i;
         IConnectionPoint *point = nullptr;
         ULONG fetched = 7;
-        EXPECT_EQ(s.result, points->Next(1, &point, &fetched)) << step++;
-        EXPECT_EQ(s.texts ? 1u : 0u, fetched) << step++;
-        EXPECT_EQ(s.texts ? *s.texts : Texts({kNext}), Events()) << step++;
+        EXPECT_EQ(s.texts ? S_OK : S_FALSE, points->Next(1, &point, &fetched)) << "step " << i;
+        EXPECT_EQ(s.texts ? 1u : 0u, fetched) << "step " << i;
+        EXPECT_EQ(s.texts ? *s.texts : Texts({kNext}), Events()) << "step " << i;
         if (point) point->Release();
         Events();
     }
@@ -263,8 +249,7 @@ TEST_F(ConnectionPoints, EnumeratorListsShutdownThenDataCallbackOnePerCall) {
     IConnectionPoint *const sentinel = reinterpret_cast<IConnectionPoint *>(0xdeadbeef);
     IConnectionPoint *batch[2] = {nullptr, sentinel};
     ULONG fetched = 7;
-    EXPECT_EQ(S_OK, points->Reset());
-    EXPECT_EQ(S_OK, points->Next(2, batch, &fetched));
+    EXPECT_EQ(Results({S_OK, S_OK}), Results({points->Reset(), points->Next(2, batch, &fetched)}));
     EXPECT_EQ(1u, fetched);
     EXPECT_EQ(nullptr, batch[1]);
     EXPECT_EQ(shutdownFound, Events());
@@ -274,10 +259,10 @@ TEST_F(ConnectionPoints, EnumeratorListsShutdownThenDataCallbackOnePerCall) {
     EXPECT_EQ(S_OK, points->Next(0, batch, &fetched));
     EXPECT_EQ(0u, fetched);
     EXPECT_EQ(sentinel, batch[0]);
-    EXPECT_EQ(E_POINTER, points->Next(2, batch, nullptr));
-    EXPECT_EQ(S_OK, points->Next(1, batch, nullptr));
-    Texts expected = callbackFound;
-    expected.insert(expected.begin(), {kNext, kNext});
+    EXPECT_EQ(Results({E_POINTER, S_OK}),
+              Results({points->Next(2, batch, nullptr), points->Next(1, batch, nullptr)}));
+    Texts expected = Found("IID_IOPCHDA_DataCallback", kCallbackPoint, 4);
+    expected.insert(expected.begin(), {kNext, kNext, kNext});
     EXPECT_EQ(expected, Events());
     batch[0]->Release();
     Events();
@@ -289,9 +274,7 @@ TEST_F(ConnectionPoints, EnumeratorListsShutdownThenDataCallbackOnePerCall) {
                      ServerAddRef(4)}),
               Events());
     EXPECT_EQ(S_OK, clone->Next(1, batch, &fetched));
-    Texts fromClone = shutdownFound;
-    fromClone.back() = ServerAddRef(5);
-    EXPECT_EQ(fromClone, Events());
+    EXPECT_EQ(found("IID_IOPCShutdown", kShutdownPoint, 5), Events());
     batch[0]->Release();
     Events();
     EXPECT_EQ(0u, clone->Release());
@@ -317,14 +300,10 @@ TEST_F(ConnectionPoints, EnumeratorListsShutdownThenDataCallbackOnePerCall) {
               Events());
 }
 
-// A client that answers ShutdownRequest by letting go of its connection on
-// another thread.
-struct Releases {
-    IUnknown *first, *second;
-};
-DWORD WINAPI ReleaseBoth(void *arg) {
-    static_cast<Releases *>(arg)->first->Release();
-    static_cast<Releases *>(arg)->second->Release();
+// A client that answers ShutdownRequest by letting go of its connection (two
+// references) on another thread.
+DWORD WINAPI ReleaseBoth(void *references) {
+    for (int i = 0; i < 2; ++i) static_cast<IUnknown **>(references)[i]->Release();
     return 0;
 }
 
@@ -338,12 +317,8 @@ TEST_F(ConnectionPoints, DisconnectRequestCallsEachAdvisedShutdownSinkOnce) {
     // an empty shutdown point.
     IUnknown *bare = nullptr;
     IConnectionPointContainer *empty = nullptr;
-    IClassFactory *factory = nullptr;
-    ASSERT_EQ(S_OK, CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr,
-                                     IID_IClassFactory, Out(&factory)));
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, Out(&bare)));
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IConnectionPointContainer, Out(&empty)));
-    factory->Release();
+    ASSERT_EQ(S_OK, Create(IID_IUnknown, &bare));
+    ASSERT_EQ(S_OK, Create(IID_IConnectionPointContainer, &empty));
     Events();
     sink.onShutdown = [] { EventRecorder::Sink("#ShutdownRequest"); };
 
@@ -355,12 +330,12 @@ TEST_F(ConnectionPoints, DisconnectRequestCallsEachAdvisedShutdownSinkOnce) {
 
     // Now the client releases its connection from another thread during the
     // call; that last release needs the toolkit's state lock.
-    Releases mine = {container_, server_};
+    IUnknown *mine[] = {container_, server_};
     container_ = nullptr;
     server_ = nullptr;
     DWORD waited = WAIT_FAILED;
     sink.onShutdown = [&] {
-        HANDLE releaser = CreateThread(nullptr, 0, ReleaseBoth, &mine, 0, nullptr);
+        HANDLE releaser = CreateThread(nullptr, 0, ReleaseBoth, mine, 0, nullptr);
         waited = WaitForSingleObject(releaser, kWaitMs);
         CloseHandle(releaser);
     };
@@ -404,7 +379,7 @@ TEST_F(ConnectionPoints, DestroyedServerReleasesAdvisedSinksOnce) {
 }  // namespace
 
 int main(int argc, char **argv) {
-    InitHalvex(testids::kInprocClsid, kTickMs);
+    InitHalvex(testids::kInprocClsid, 100);
     EnableHDAEventMsgs(EventRecorder::Sink);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -1,7 +1,8 @@
-// The gathering operations against a scripted history source that records
-// every call: entries, time stamps, qualities and result codes.
+// The gathering operations against a scripted history source: entries, time
+// stamps, qualities and result codes.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "support/TestIds.h"
 
 using namespace halvex;
+using Texts = std::vector<std::string>;
 
 namespace {
 
@@ -37,66 +39,59 @@ std::string Name(const FILETIME &t) {
     return text;
 }
 
-// Raw values at fixed stamps; value = the stamp's position. Attributes 1
-// (current value only) and 7 (history) answer; aggregate 3 answers.
+// Raw values at fixed stamps; value = the stamp's position, quality 4.
+// Attributes 1 (current value only) and 7 (history) answer; aggregate 3
+// answers. The intervals asked of ReadProcessed are recorded.
 class ScriptedSource : public CVxHDACallback {
 public:
     std::vector<FILETIME> stamps;
-    std::vector<std::string> calls;
-    bool forceCount = false;  // return forcedCount instead of the real count
-    long forcedCount = 0;
+    Texts intervals;
+    std::optional<long> forcedCount;  // returned instead of the real count
+    HANDLE entered = nullptr, release = nullptr;  // given: ReadAt waits to be released
 
     long GetTimeStamps(void *, FILETIME *start, FILETIME *end, long max, FILETIME *out) override {
-        calls.push_back("GetTimeStamps");
-        bool backwards = !start || (end && Ticks(*start) > Ticks(*end));
+        // Up from the start to the end; down from the start to an earlier
+        // end, or from the end without a start.
+        const bool down = !start || (end && Ticks(*start) > Ticks(*end));
+        const ULONGLONG from = Ticks(start ? *start : *end);
+        const ULONGLONG to = start && end ? Ticks(*end) : down ? 0 : ~0ull;
         long n = 0;
-        if (!backwards) {
-            for (const FILETIME &t : stamps)
-                if (n < max && Ticks(t) >= Ticks(*start) && (!end || Ticks(t) <= Ticks(*end)))
-                    out[n++] = t;
-        } else {
-            // Down from the start to the end, or down from the end without a start.
-            const FILETIME *high = start ? start : end;
-            const FILETIME *low = start ? end : nullptr;
-            for (auto it = stamps.rbegin(); it != stamps.rend(); ++it)
-                if (n < max && Ticks(*it) <= Ticks(*high) && (!low || Ticks(*it) >= Ticks(*low)))
-                    out[n++] = *it;
+        for (size_t i = 0; i < stamps.size(); ++i) {
+            const ULONGLONG t = Ticks(stamps[down ? stamps.size() - 1 - i : i]);
+            if (n < max && (down ? t <= from && t >= to : t >= from && t <= to))
+                out[n++] = FromTicks(t);
         }
-        return forceCount ? forcedCount : n;
+        return forcedCount.value_or(n);
     }
     HRESULT GetPreviousTimeStamp(void *, FILETIME t, FILETIME *out) override {
-        calls.push_back("Previous " + Name(t));
         for (auto it = stamps.rbegin(); it != stamps.rend(); ++it)
             if (Ticks(*it) <= Ticks(t)) return *out = *it, S_OK;
         return kNoData;
     }
     HRESULT GetNextTimeStamp(void *, FILETIME t, FILETIME *out) override {
-        calls.push_back("Next " + Name(t));
         for (const FILETIME &s : stamps)
             if (Ticks(s) >= Ticks(t)) return *out = s, S_OK;
         return kNoData;
     }
     HRESULT ReadAt(void *, FILETIME t, VARIANT *value, DWORD *quality) override {
-        calls.push_back("ReadAt " + Name(t));
+        if (entered) SetEvent(entered);
+        if (release) WaitForSingleObject(release, 10000);
         for (size_t i = 0; i < stamps.size(); ++i) {
-            if (Ticks(stamps[i]) == Ticks(t)) {
-                value->vt = VT_I4;
-                value->lVal = static_cast<LONG>(i);
-                *quality = 4;
-                return S_OK;
-            }
+            if (Ticks(stamps[i]) != Ticks(t)) continue;
+            value->vt = VT_I4;
+            value->lVal = static_cast<LONG>(i);
+            *quality = 4;
+            return S_OK;
         }
         return kNoData;
     }
     HRESULT ReadCurrentAttribute(void *, DWORD id, FILETIME *, VARIANT *value) override {
-        calls.push_back("ReadCurrentAttribute " + std::to_string(id));
         if (id != 1 && id != 7) return E_FAIL;
         value->vt = VT_I2;
         value->iVal = 4;
         return S_OK;
     }
-    HRESULT ReadAttributeAt(void *, DWORD id, FILETIME t, VARIANT *value) override {
-        calls.push_back("ReadAttributeAt " + Name(t));
+    HRESULT ReadAttributeAt(void *, DWORD id, FILETIME, VARIANT *value) override {
         if (id != 7) return E_FAIL;
         value->vt = VT_I4;
         value->lVal = 7;
@@ -104,7 +99,7 @@ public:
     }
     HRESULT ReadProcessed(void *, DWORD id, FILETIME *from, FILETIME *to, VARIANT *value,
                           DWORD *quality) override {
-        calls.push_back("ReadProcessed " + Name(*from) + "-" + Name(*to));
+        intervals.push_back(Name(*from) + "-" + Name(*to));
         if (id != 3) return E_FAIL;
         value->vt = VT_R8;
         value->dblVal = 1.5;
@@ -113,17 +108,11 @@ public:
     }
 };
 
-struct Entry {
-    std::string stamp;
-    DWORD quality;
-    bool operator==(const Entry &o) const { return stamp == o.stamp && quality == o.quality; }
-};
-void PrintTo(const Entry &e, std::ostream *os) { *os << e.stamp << "/" << e.quality; }
-
-std::vector<Entry> Entries(const OPCHDA_ITEM &item) {
-    std::vector<Entry> out;
+// A record's entries as "stamp/quality".
+Texts Entries(const OPCHDA_ITEM &item) {
+    Texts out;
     for (DWORD i = 0; i < item.dwCount; ++i)
-        out.push_back({Name(item.pftTimeStamps[i]), item.pdwQualities[i]});
+        out.push_back(Name(item.pftTimeStamps[i]) + "/" + std::to_string(item.pdwQualities[i]));
     return out;
 }
 
@@ -149,9 +138,19 @@ protected:
     OPCHDA_ITEM item_ = {};
 };
 
-TEST_F(Gathering, NoSourceMeansNoData) {
+TEST_F(Gathering, NoSourceOrNoStampsMeansNoDataAndBadCountsAreContained) {
+    FILETIME s = Hms(10, 0, 0), e = Hms(10, 5, 0), late = Hms(11, 0, 0), later = Hms(12, 0, 0);
+    EXPECT_EQ(kNoData, GatherRawValues(1, item_, &late, &later, 0, TRUE));
+    source_.forcedCount = -5;
+    EXPECT_EQ(kNoData, GatherRawValues(1, item_, &s, &e, 0, FALSE));
+    EXPECT_EQ(0u, item_.dwCount);
+    // A count beyond the room given is cut to it.
+    source_.forcedCount = 100000;
+    GatherRawValues(1, item_, &s, &e, 3, FALSE);
+    EXPECT_EQ(3u, item_.dwCount);
+    FreeItem(item_);
+
     Toolkit().callback = nullptr;
-    FILETIME s = Hms(10, 0, 0), e = Hms(11, 0, 0);
     EXPECT_EQ(kNoData, GatherRawValues(1, item_, &s, &e, 0, TRUE));
     EXPECT_EQ(kNoData, GatherValuesAtTimes(1, item_, 1, &s));
     EXPECT_EQ(kNoData, GatherProcessedValues(1, item_, 3, s, e, 0));
@@ -162,17 +161,11 @@ TEST_F(Gathering, NoSourceMeansNoData) {
 // Values at 10:00:00, 10:00:30, 10:01:00 and 10:01:30 (value = position).
 TEST_F(Gathering, RawReadsWithAndWithoutBounds) {
     source_.stamps = {Hms(10, 0, 0), Hms(10, 0, 30), Hms(10, 1, 0), Hms(10, 1, 30)};
-    const std::vector<Entry> all = {
-        {"10:00:00", 4}, {"10:00:30", 4}, {"10:01:00", 4}, {"10:01:30", 4}};
+    const Texts all = {"10:00:00/4", "10:00:30/4", "10:01:00/4", "10:01:30/4"};
     FILETIME t0015 = Hms(10, 0, 15), t0115 = Hms(10, 1, 15), t0045 = Hms(10, 0, 45);
-    struct Case {
-        const char *what;
-        const FILETIME *start, *end;
-        DWORD max;
-        std::vector<Entry> entries;
-        LONG lastValue;
-    };
-    const Case cases[] = {
+    const struct {
+        const char *what; const FILETIME *start, *end; DWORD max; Texts entries; LONG lastValue;
+    } cases[] = {
         {"forwards: the previous value and the next one bound the range", &t0015, &t0115, 0, all,
          3},
         // The first entry bounds the end (the earlier time), the last the start.
@@ -181,7 +174,7 @@ TEST_F(Gathering, RawReadsWithAndWithoutBounds) {
         {"no start", nullptr, &t0115, 2, {all[2], all[1]}, 1},
         {"no end", &t0045, nullptr, 10, {all[2], all[3]}, 3},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         EXPECT_EQ(S_OK, GatherRawValues(1, item_, c.start, c.end, c.max, TRUE)) << c.what;
         EXPECT_EQ(c.entries, Entries(item_)) << c.what;
         EXPECT_EQ(c.lastValue, item_.pvDataValues[item_.dwCount - 1].lVal) << c.what;
@@ -190,26 +183,21 @@ TEST_F(Gathering, RawReadsWithAndWithoutBounds) {
     // Bounds that do not exist: quality 16, stamp 0, no value.
     source_.stamps = {Hms(10, 0, 30), Hms(10, 1, 0)};
     EXPECT_EQ(S_OK, GatherRawValues(1, item_, &t0015, &t0115, 0, TRUE));
-    EXPECT_EQ(std::vector<Entry>({{"0", 16}, {"10:00:30", 4}, {"10:01:00", 4}, {"0", 16}}),
-              Entries(item_));
+    EXPECT_EQ(Texts({"0/16", "10:00:30/4", "10:01:00/4", "0/16"}), Entries(item_));
     EXPECT_EQ(VT_EMPTY, item_.pvDataValues[0].vt);
 }
 
 // Values at 10:00:30, 10:01:00, 10:01:30 and 10:02:00. More data only when a
-// value lies strictly beyond the last one returned and within the range.
+// value lies strictly beyond the last one returned and within the range. The
+// arrays have room for the entries returned only.
 TEST_F(Gathering, MoreDataOnlyWhenAFurtherValueLiesInTheRange) {
-    struct Case {
-        const char *what;
-        FILETIME start, end;
-        DWORD max;
-        BOOL bounds;
-        HRESULT result;
-        DWORD count;
-    };
-    const Case cases[] = {
+    const struct {
+        const char *what; FILETIME start, end; DWORD max; BOOL bounds; HRESULT result; DWORD count;
+    } cases[] = {
         {"fourth value before the end", Hms(10, 0, 0), Hms(10, 2, 0), 3, FALSE, kMoreData, 3},
         {"last value is the end", Hms(10, 0, 0), Hms(10, 2, 0), 4, FALSE, S_OK, 4},
         {"exactly three in range", Hms(10, 0, 0), Hms(10, 1, 45), 3, FALSE, S_OK, 3},
+        {"no maximum", Hms(10, 0, 0), Hms(10, 1, 15), 0, FALSE, S_OK, 2},
         {"backwards, exactly three", Hms(10, 1, 45), Hms(10, 0, 15), 3, FALSE, S_OK, 3},
         {"backwards, one more", Hms(10, 2, 0), Hms(10, 0, 45), 2, FALSE, kMoreData, 2},
         // Bounds: 16-stamped start bound, three values, the value after the end.
@@ -217,42 +205,21 @@ TEST_F(Gathering, MoreDataOnlyWhenAFurtherValueLiesInTheRange) {
         // The end's bound took the last place: 10:01:30 was not returned.
         {"bound displaced a value", Hms(10, 0, 15), Hms(10, 1, 45), 4, TRUE, kMoreData, 4},
     };
-    for (const Case &c : cases) {
+    IMalloc *malloc = Toolkit().taskMalloc;
+    for (const auto &c : cases) {
         EXPECT_EQ(c.result, GatherRawValues(1, item_, &c.start, &c.end, c.max, c.bounds)) << c.what;
         EXPECT_EQ(c.count, item_.dwCount) << c.what;
+        EXPECT_EQ(c.count * sizeof(VARIANT), malloc->GetSize(item_.pvDataValues)) << c.what;
+        EXPECT_EQ(c.count * sizeof(FILETIME), malloc->GetSize(item_.pftTimeStamps)) << c.what;
+        EXPECT_EQ(c.count * sizeof(DWORD), malloc->GetSize(item_.pdwQualities)) << c.what;
         FreeItem(item_);
     }
-}
-
-TEST_F(Gathering, RawResultsTakeRoomForTheValuesFoundOnly) {
-    FILETIME s = Hms(10, 0, 0), e = Hms(10, 1, 15);
-    ASSERT_EQ(S_OK, GatherRawValues(1, item_, &s, &e, 0, FALSE));
-    ASSERT_EQ(2u, item_.dwCount);
-    IMalloc *malloc = Toolkit().taskMalloc;
-    EXPECT_EQ(2 * sizeof(VARIANT), malloc->GetSize(item_.pvDataValues));
-    EXPECT_EQ(2 * sizeof(FILETIME), malloc->GetSize(item_.pftTimeStamps));
-    EXPECT_EQ(2 * sizeof(DWORD), malloc->GetSize(item_.pdwQualities));
-}
-
-TEST_F(Gathering, NoStampsMeansNoDataAndBadCountsAreContained) {
-    FILETIME s = Hms(11, 0, 0), e = Hms(12, 0, 0);
-    EXPECT_EQ(kNoData, GatherRawValues(1, item_, &s, &e, 0, TRUE));
-    EXPECT_EQ(0u, item_.dwCount);
-    FILETIME s2 = Hms(10, 0, 0), e2 = Hms(10, 5, 0);
-    source_.forceCount = true;
-    source_.forcedCount = -5;
-    EXPECT_EQ(kNoData, GatherRawValues(1, item_, &s2, &e2, 0, FALSE));
-    // A count beyond the room given is cut to it.
-    source_.forcedCount = 100000;
-    GatherRawValues(1, item_, &s2, &e2, 3, FALSE);
-    EXPECT_EQ(3u, item_.dwCount);
 }
 
 TEST_F(Gathering, FailedValuesGetQuality32) {
     FILETIME times[] = {Hms(10, 0, 30), Hms(10, 0, 31), Hms(10, 2, 0)};
     EXPECT_EQ(S_OK, GatherValuesAtTimes(1, item_, 3, times));
-    EXPECT_EQ(std::vector<Entry>({{"10:00:30", 4}, {"10:00:31", 32}, {"10:02:00", 4}}),
-              Entries(item_));
+    EXPECT_EQ(Texts({"10:00:30/4", "10:00:31/32", "10:02:00/4"}), Entries(item_));
     EXPECT_EQ(VT_EMPTY, item_.pvDataValues[1].vt);
 }
 
@@ -264,48 +231,45 @@ TEST(CountIntervals, EdgesOfTheCount) {
     EXPECT_EQ(1u, CountIntervals(ten, eleven, 120 * kMinute));
     EXPECT_EQ(4u, CountIntervals(eleven, ten, 15 * kMinute));
     EXPECT_EQ(0u, CountIntervals(ten, ten, kMinute));
-    // A year at 1 ms is far more than the limit, never a wrapped small count.
-    ULONGLONG year = 365ull * 24 * 60 * kMinute;
-    // 365 days x 86,400 s x 1,000 ms.
-    EXPECT_EQ(31536000000ull, CountIntervals(ten, At(year), 10000));
+    // A year at 1 ms (365 days x 86,400 s x 1,000 ms) is far more than the
+    // limit, never a wrapped small count.
+    EXPECT_EQ(31536000000ull, CountIntervals(ten, At(365ull * 24 * 60 * kMinute), 10000));
     EXPECT_EQ(8640u, CountIntervals(ten, At(24 * 60 * kMinute), 10 * kSecond));
 }
 
 TEST_F(Gathering, ProcessedIntervalsForwardsBackwardsAndPartial) {
-    FILETIME ten = Hms(10, 0, 0), eleven = Hms(11, 0, 0);
-    EXPECT_EQ(S_OK, GatherProcessedValues(1, item_, 3, ten, eleven, 25 * kMinute));
-    EXPECT_EQ(std::vector<std::string>({"ReadProcessed 10:00:00-10:25:00",
-                                        "ReadProcessed 10:25:00-10:50:00",
-                                        "ReadProcessed 10:50:00-11:00:00"}),
-              source_.calls);
-    EXPECT_EQ(std::vector<Entry>({{"10:00:00", 8}, {"10:25:00", 8}, {"10:50:00", 8}}),
-              Entries(item_));
-    EXPECT_EQ(3u, item_.haAggregate);
-    FreeItem(item_);
-    source_.calls.clear();
-
-    EXPECT_EQ(S_OK, GatherProcessedValues(1, item_, 3, eleven, ten, 15 * kMinute));
-    EXPECT_EQ(std::vector<std::string>({"ReadProcessed 11:00:00-10:45:00",
-                                        "ReadProcessed 10:45:00-10:30:00",
-                                        "ReadProcessed 10:30:00-10:15:00",
-                                        "ReadProcessed 10:15:00-10:00:00"}),
-              source_.calls);
-    EXPECT_EQ("10:15:00", Name(item_.pftTimeStamps[3]));
-    FreeItem(item_);
-    source_.calls.clear();
-
-    EXPECT_EQ(S_OK, GatherProcessedValues(1, item_, 3, ten, eleven, 0));
-    EXPECT_EQ(std::vector<std::string>({"ReadProcessed 10:00:00-11:00:00"}), source_.calls);
-    FreeItem(item_);
-    source_.calls.clear();
-
-    EXPECT_EQ(S_OK, GatherProcessedValues(1, item_, 3, ten, ten, kMinute));
-    EXPECT_EQ(0u, item_.dwCount);
-    EXPECT_TRUE(source_.calls.empty());
-
-    // An aggregate the source does not know fails every entry, not the item.
-    EXPECT_EQ(S_OK, GatherProcessedValues(1, item_, 99, ten, eleven, 30 * kMinute));
-    EXPECT_EQ(std::vector<Entry>({{"10:00:00", 32}, {"10:30:00", 32}}), Entries(item_));
+    const FILETIME ten = Hms(10, 0, 0), eleven = Hms(11, 0, 0);
+    const struct {
+        const char *what;
+        DWORD aggregate;
+        FILETIME start, end;
+        ULONGLONG interval;
+        Texts intervals;
+        Texts entries;
+    } cases[] = {
+        {"forwards, the last one partial", 3, ten, eleven, 25 * kMinute,
+         {"10:00:00-10:25:00", "10:25:00-10:50:00", "10:50:00-11:00:00"},
+         {"10:00:00/8", "10:25:00/8", "10:50:00/8"}},
+        {"backwards", 3, eleven, ten, 15 * kMinute,
+         {"11:00:00-10:45:00", "10:45:00-10:30:00", "10:30:00-10:15:00", "10:15:00-10:00:00"},
+         {"11:00:00/8", "10:45:00/8", "10:30:00/8", "10:15:00/8"}},
+        {"no interval: one", 3, ten, eleven, 0, {"10:00:00-11:00:00"}, {"10:00:00/8"}},
+        {"empty range: none", 3, ten, ten, kMinute, {}, {}},
+        // An aggregate the source does not know fails every entry, not the item.
+        {"unknown aggregate", 99, ten, eleven, 30 * kMinute,
+         {"10:00:00-10:30:00", "10:30:00-11:00:00"}, {"10:00:00/32", "10:30:00/32"}},
+    };
+    for (const auto &c : cases) {
+        source_.intervals.clear();
+        EXPECT_EQ(S_OK, GatherProcessedValues(1, item_, c.aggregate, c.start, c.end, c.interval))
+            << c.what;
+        EXPECT_EQ(c.intervals, source_.intervals) << c.what;
+        EXPECT_EQ(c.entries, Entries(item_)) << c.what;
+        if (item_.dwCount) {
+            EXPECT_EQ(c.aggregate, item_.haAggregate) << c.what;
+        }
+        FreeItem(item_);
+    }
 }
 
 class AttributeGathering : public Gathering {
@@ -330,12 +294,6 @@ protected:
         CoTaskMemFree(attribute_.vAttributeValues);
         attribute_ = OPCHDA_ATTRIBUTE{};
     }
-    std::vector<std::string> Stamps() const {
-        std::vector<std::string> out;
-        for (DWORD i = 0; i < attribute_.dwNumValues; ++i)
-            out.push_back(Name(attribute_.ftTimeStamps[i]));
-        return out;
-    }
     std::vector<HDADefinition *> attributes_;
     OPCHDA_ATTRIBUTE attribute_ = {};
 };
@@ -346,59 +304,40 @@ TEST_F(AttributeGathering, CurrentValueWithAndWithoutEnd) {
     EXPECT_EQ(1u, attribute_.dwNumValues);
     EXPECT_EQ(1u, attribute_.dwAttributeID);
     EXPECT_EQ(4, attribute_.vAttributeValues[0].iVal);
-    OPCHDA_ATTRIBUTE other = {};
-    EXPECT_EQ(S_OK, GatherAttributeValues(1, 1, other, s, nullptr));
-    CoTaskMemFree(other.ftTimeStamps);
-    CoTaskMemFree(other.vAttributeValues);
-    EXPECT_EQ(kInvalidAttrId, GatherAttributeValues(1, 2, other, s, &e));
-    Toolkit().callback = nullptr;
-    EXPECT_EQ(E_FAIL, GatherAttributeValues(1, 1, other, s, &e));
-}
-
-TEST_F(AttributeGathering, HistoryAddsTheValueInForceAtTheEarlierEdge) {
-    FILETIME early = Hms(10, 0, 45), late = Hms(10, 1, 45);
-    EXPECT_EQ(S_OK, GatherAttributeValues(1, 7, attribute_, early, &late));
-    EXPECT_EQ(std::vector<std::string>({"10:00:30", "10:01:00", "10:01:30"}), Stamps());
     FreeAttribute();
-    // Backwards the earlier edge is the end: its value in force goes last.
-    EXPECT_EQ(S_OK, GatherAttributeValues(1, 7, attribute_, late, &early));
-    EXPECT_EQ(std::vector<std::string>({"10:01:30", "10:01:00", "10:00:30"}), Stamps());
-}
-
-TEST_F(AttributeGathering, HistoryWithoutStampsInTheRange) {
-    FILETIME s = Hms(10, 0, 40), e = Hms(10, 0, 50);
-    EXPECT_EQ(S_OK, GatherAttributeValues(1, 7, attribute_, s, &e));
-    EXPECT_EQ(std::vector<std::string>({"10:00:30"}), Stamps());
-    OPCHDA_ATTRIBUTE none = {};
-    FILETIME early = Hms(10, 0, 0), earlyEnd = Hms(10, 0, 10);
-    EXPECT_EQ(E_FAIL, GatherAttributeValues(1, 7, none, early, &earlyEnd));
-    EXPECT_EQ(0u, none.dwNumValues);
-}
-
-TEST_F(AttributeGathering, AFailedValueFailsTheWholeRead) {
-    // Attribute 1 has no history values: ReadAttributeAt fails for it.
-    Toolkit().attributes[0]->hasHistory = 1;
-    FILETIME s = Hms(10, 0, 45), e = Hms(10, 1, 45);
+    EXPECT_EQ(S_OK, GatherAttributeValues(1, 1, attribute_, s, nullptr));
+    FreeAttribute();
+    EXPECT_EQ(kInvalidAttrId, GatherAttributeValues(1, 2, attribute_, s, &e));
+    Toolkit().callback = nullptr;
     EXPECT_EQ(E_FAIL, GatherAttributeValues(1, 1, attribute_, s, &e));
-    EXPECT_EQ(0u, attribute_.dwNumValues);
-    EXPECT_EQ(nullptr, attribute_.vAttributeValues);
 }
 
-// A source whose ReadAt waits until the test lets it go.
-class BlockingSource : public ScriptedSource {
-public:
-    HANDLE entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    ~BlockingSource() override {
-        CloseHandle(entered);
-        CloseHandle(release);
+// Values at 10:00:30, 10:01:00, 10:01:30 and 10:02:00: a history read adds
+// the value in force at the earlier edge.
+TEST_F(AttributeGathering, HistoryAddsTheValueInForceAtTheEarlierEdge) {
+    const struct {
+        const char *what; DWORD id; FILETIME start, end; HRESULT result; Texts stamps;
+    } cases[] = {
+        {"forwards", 7, Hms(10, 0, 45), Hms(10, 1, 45), S_OK, {"10:00:30", "10:01:00", "10:01:30"}},
+        // Backwards the earlier edge is the end: its value in force goes last.
+        {"backwards", 7, Hms(10, 1, 45), Hms(10, 0, 45), S_OK,
+         {"10:01:30", "10:01:00", "10:00:30"}},
+        {"no stamp in the range", 7, Hms(10, 0, 40), Hms(10, 0, 50), S_OK, {"10:00:30"}},
+        {"no stamp at or before it", 7, Hms(10, 0, 0), Hms(10, 0, 10), E_FAIL, {}},
+        // Attribute 1 with history: ReadAttributeAt fails for it.
+        {"a failed value fails the read", 1, Hms(10, 0, 45), Hms(10, 1, 45), E_FAIL, {}},
+    };
+    Toolkit().attributes[0]->hasHistory = 1;
+    for (const auto &c : cases) {
+        EXPECT_EQ(c.result, GatherAttributeValues(1, c.id, attribute_, c.start, &c.end)) << c.what;
+        Texts stamps;
+        for (DWORD i = 0; i < attribute_.dwNumValues; ++i)
+            stamps.push_back(Name(attribute_.ftTimeStamps[i]));
+        EXPECT_EQ(c.stamps, stamps) << c.what;
+        EXPECT_EQ(c.stamps.empty(), attribute_.vAttributeValues == nullptr) << c.what;
+        FreeAttribute();
     }
-    HRESULT ReadAt(void *item, FILETIME t, VARIANT *value, DWORD *quality) override {
-        SetEvent(entered);
-        WaitForSingleObject(release, 10000);
-        return ScriptedSource::ReadAt(item, t, value, quality);
-    }
-};
+}
 
 DWORD WINAPI GatherOnce(void *record) {
     FILETIME t = Hms(10, 0, 30);
@@ -412,8 +351,10 @@ DWORD WINAPI Uninstall(void *) {
 }
 
 TEST(CallbackLifetime, UninstallWaitsForReadsInProgress) {
-    auto *source = new BlockingSource();
+    auto *source = new ScriptedSource();
     source->stamps = {Hms(10, 0, 30)};
+    source->entered = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    source->release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SetHDAServerCallback(source);
     OPCHDA_ITEM record = {};
     HANDLE reader = CreateThread(nullptr, 0, GatherOnce, &record, 0, nullptr);
@@ -427,6 +368,8 @@ TEST(CallbackLifetime, UninstallWaitsForReadsInProgress) {
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(reader, 10000));
     EXPECT_EQ(nullptr, Toolkit().callback);
     // Safe now; the next read finds no source.
+    CloseHandle(source->entered);
+    CloseHandle(source->release);
     delete source;
     EXPECT_EQ(4u, record.pdwQualities[0]);
     FreeItem(record);

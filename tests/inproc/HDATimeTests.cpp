@@ -19,46 +19,39 @@ constexpr uint64_t kMaxTicks = 0x7FFFFFFFFFFFFFFFull;
 // What a record holds before the call; a failed call must leave it.
 constexpr uint64_t kUntouched = 0x0123456789ABCDEFull;
 
-FILETIME ToFileTime(uint64_t ticks) {
-    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
-uint64_t Ticks(const FILETIME &ft) {
-    return (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
+FILETIME ToFileTime(uint64_t ticks) { return {DWORD(ticks), DWORD(ticks >> 32)}; }
+uint64_t Ticks(const FILETIME &t) { return (uint64_t(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
 
 uint64_t Utc(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
              int ms = 0) {
-    SYSTEMTIME st = {static_cast<WORD>(year), static_cast<WORD>(month), 0,
-                     static_cast<WORD>(day),  static_cast<WORD>(hour),  static_cast<WORD>(minute),
-                     static_cast<WORD>(second), static_cast<WORD>(ms)};
+    SYSTEMTIME st = {WORD(year), WORD(month), 0, WORD(day), WORD(hour), WORD(minute),
+                     WORD(second), WORD(ms)};
     FILETIME ft;
     EXPECT_TRUE(SystemTimeToFileTime(&st, &ft)) << year << '-' << month << '-' << day;
     return Ticks(ft);
 }
 
-// Resolves a string record against `now` and returns the time it holds
-// then: kUntouched when the call failed. bString and szTime never change.
-uint64_t Resolve(const wchar_t *text, uint64_t now, bool expectOk) {
-    std::wstring copy = text ? text : L"";
-    OPCHDA_TIME time = {TRUE, text ? &copy[0] : nullptr, ToFileTime(kUntouched)};
-    EXPECT_EQ(expectOk, ResolveHDATimeAt(time, ToFileTime(now))) << '"' << copy << '"';
-    EXPECT_EQ(TRUE, time.bString);
-    EXPECT_EQ(text ? &copy[0] : nullptr, time.szTime);
-    return Ticks(time.ftTime);
-}
-
 struct Case {
     const wchar_t *text;
-    uint64_t expected;
+    uint64_t expected;  // kUntouched: the call fails
 };
 
+// Resolves each text as a string record against `now`: a failed call leaves
+// the time as it was; bString and szTime never change.
 void Check(uint64_t now, std::initializer_list<Case> cases) {
-    for (const Case &c : cases) EXPECT_EQ(c.expected, Resolve(c.text, now, true)) << c.text;
+    for (const Case &c : cases) {
+        std::wstring copy = c.text ? c.text : L"";
+        wchar_t *text = c.text ? &copy[0] : nullptr;
+        OPCHDA_TIME time = {TRUE, text, ToFileTime(kUntouched)};
+        EXPECT_EQ(c.expected != kUntouched, ResolveHDATimeAt(time, ToFileTime(now))) << '"' << copy;
+        EXPECT_EQ(c.expected, Ticks(time.ftTime)) << '"' << copy;
+        EXPECT_EQ(TRUE, time.bString) << '"' << copy;
+        EXPECT_EQ(text, time.szTime) << '"' << copy;
+    }
 }
 
 void CheckFails(uint64_t now, std::initializer_list<const wchar_t *> texts) {
-    for (const wchar_t *text : texts) EXPECT_EQ(kUntouched, Resolve(text, now, false));
+    for (const wchar_t *text : texts) Check(now, {{text, kUntouched}});
 }
 
 // Wednesday 2 October 2024, 13:45:30.250 and 1234 ticks; W0 is the same time
@@ -66,7 +59,9 @@ void CheckFails(uint64_t now, std::initializer_list<const wchar_t *> texts) {
 const uint64_t kW0 = Utc(2024, 10, 2, 13, 45, 30, 250);
 const uint64_t kWed = kW0 + 1234;
 
-TEST(HDATime, AbsoluteTimesAreOnlyValidated) {
+// An absolute time is only validated; a string is resolved against the real
+// clock at the call.
+TEST(HDATime, AbsoluteTimesAreOnlyValidatedTheRealClockIsReadForTheCall) {
     wchar_t junk[] = L"junk";
     const struct {
         uint64_t ticks;
@@ -77,10 +72,18 @@ TEST(HDATime, AbsoluteTimesAreOnlyValidated) {
     for (const auto &c : cases) {
         OPCHDA_TIME time = {FALSE, c.text, ToFileTime(c.ticks)};
         EXPECT_EQ(c.ok, ResolveHDATimeAt(time, ToFileTime(kWed))) << c.ticks;
-        EXPECT_EQ(c.ticks, Ticks(time.ftTime));
-        EXPECT_EQ(FALSE, time.bString);
-        EXPECT_EQ(c.text, time.szTime);
+        EXPECT_EQ(c.ticks, Ticks(time.ftTime)) << c.ticks;
+        EXPECT_EQ(FALSE, time.bString) << c.ticks;
+        EXPECT_EQ(c.text, time.szTime) << c.ticks;
     }
+    wchar_t now[] = L"NOW";
+    OPCHDA_TIME time = {TRUE, now, ToFileTime(kUntouched)};
+    FILETIME before, after;
+    GetSystemTimeAsFileTime(&before);
+    ASSERT_TRUE(ResolveHDATime(time));
+    GetSystemTimeAsFileTime(&after);
+    EXPECT_LE(Ticks(before), Ticks(time.ftTime));
+    EXPECT_LE(Ticks(time.ftTime), Ticks(after));
 }
 
 TEST(HDATime, KeywordsSignsAndFixedUnits) {
@@ -115,9 +118,7 @@ TEST(HDATime, KeywordsSignsAndFixedUnits) {
 }
 
 TEST(HDATime, WeekStartsOnTheMostRecentSunday) {
-    const struct {
-        uint64_t now, expected;
-    } cases[] = {
+    const struct { uint64_t now, expected; } cases[] = {
         {kWed, Utc(2024, 9, 29)},                               // Wed 2nd: previous month
         {Utc(2024, 9, 15, 9, 10, 11, 123), Utc(2024, 9, 15)},   // a Sunday
         {Utc(2024, 12, 7, 23, 59, 59, 999), Utc(2024, 12, 1)},  // Saturday the 7th
@@ -188,17 +189,6 @@ TEST(HDATime, ArithmeticNeverLeavesTheFileTimeRange) {
     CheckFails(bottom, {L"DAY+10675199D+2H+48M+6S", L"DAY+10675200D", L"NOW-2S", L"NOW-1MO",
                         L"NOW-1Y",
                         L"WEEK"});  // its Sunday is before 1601
-}
-
-TEST(HDATime, RealClockIsReadForTheCall) {
-    wchar_t now[] = L"NOW";
-    OPCHDA_TIME time = {TRUE, now, ToFileTime(kUntouched)};
-    FILETIME before, after;
-    GetSystemTimeAsFileTime(&before);
-    ASSERT_TRUE(ResolveHDATime(time));
-    GetSystemTimeAsFileTime(&after);
-    EXPECT_LE(Ticks(before), Ticks(time.ftTime));
-    EXPECT_LE(Ticks(time.ftTime), Ticks(after));
 }
 
 }  // namespace
