@@ -22,9 +22,27 @@ client read-raw --server MapletSvr A.A.A A.B.B --start NOW-2M --end NOW --bounds
 client read-processed --server MapletSvr A.C.C --aggregate Average --interval 60 --start NOW-5M --end NOW
 client read-at --server MapletSvr A.A.A --at "$(date -u -d "1 minute ago" +%Y-%m-%dT%H:%M:%SZ)" --at "$(date -u -d "7 seconds ago" +%Y-%m-%dT%H:%M:%SZ)"
 client attributes --server MapletSvr A.B.C
+# Requests through IOPCHDA_AsyncRead, which Maplet1 answers once per second.
+client read-raw --server MapletSvr A.A.A A.B.B --start NOW-1M --end NOW --async
+# The advise starts a minute back, so its first windows (15 s each, on
+# Maplet1's 15-second grid) are due at once. The screenshot is taken as soon
+# as the first one has arrived, while the advise's calls are still the latest
+# event lines: a client's exit adds a page of Release lines. wine-run keeps a
+# program's output in a file under TMPDIR until the program ends; the window
+# is looked for there.
+advise_files=$(mktemp -d)
+TMPDIR=$advise_files client advise --server MapletSvr A.A.A A.B.B \
+    --start NOW-1M --interval 15 --duration 5 &
+advise=$!
+for _ in $(seq 100); do
+    grep -qs '^Window 1 ' "$advise_files"/* && break
+    sleep 0.1
+done
 # Let the window draw the last event lines.
-sleep 2
+sleep 0.2
 import -window root "$build/maplet1-demo.png"
+wait "$advise"
+rm -rf "$advise_files"
 echo
 echo "screenshot of the Maplet1 window: $build/maplet1-demo.png"
 WINEPREFIX="$build/wineprefix" wineserver -k || true

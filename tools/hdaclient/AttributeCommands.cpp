@@ -1,12 +1,16 @@
 // attributes: the server's attribute and aggregate lists, or the attribute
-// values of items (ReadAttribute).
+// values of items (ReadAttribute, or with --async IOPCHDA_AsyncRead's).
 #include <windows.h>
 
 #include <cstdio>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "AsyncCall.h"
+#include "AsyncSession.h"
+#include "AttributeOutput.h"
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "Connection.h"
@@ -14,7 +18,6 @@
 #include "Failure.h"
 #include "ItemHandles.h"
 #include "RequestTime.h"
-#include "ResultCodes.h"
 #include "Table.h"
 #include "Text.h"
 #include "ValueText.h"
@@ -60,58 +63,6 @@ std::vector<DWORD> ChooseAttributes(const Arguments &args, const std::vector<Def
     return ids;
 }
 
-// The data type attribute holds a VARTYPE; its name is shown beside it.
-std::string AttributeValueText(DWORD id, const VARIANT &value) {
-    std::string text = FormatVariant(value);
-    if (id == OPCHDA_DATA_TYPE && (value.vt == VT_I2 || value.vt == VT_I4 || value.vt == VT_UI2)) {
-        text += " (" + VarTypeName(static_cast<VARTYPE>(value.vt == VT_I4 ? value.lVal : value.iVal)) + ")";
-    }
-    return text;
-}
-
-// The OPCHDA_ATTRIBUTE array and codes of one ReadAttribute, freed at the end.
-struct AttributeResults {
-    explicit AttributeResults(DWORD n) : count(n) {}
-    ~AttributeResults() {
-        for (DWORD i = 0; values && i < count; ++i) {
-            for (DWORD j = 0; values[i].vAttributeValues && j < values[i].dwNumValues; ++j) {
-                VariantClear(&values[i].vAttributeValues[j]);
-            }
-            CoTaskMemFree(values[i].ftTimeStamps);
-            CoTaskMemFree(values[i].vAttributeValues);
-        }
-        CoTaskMemFree(values);
-        CoTaskMemFree(errors);
-    }
-    DWORD count;
-    OPCHDA_ATTRIBUTE *values = nullptr;
-    HRESULT *errors = nullptr;
-};
-
-void PrintAttributeValues(const AttributeResults &results, const std::vector<DWORD> &ids,
-                          const std::vector<Definition> &defined, std::set<HRESULT> *codes) {
-    Table table({"ID", "Attribute", "Timestamp", "Value", "Type", "Result"});
-    table.AlignRight(0);
-    table.HideIfEmpty(5);
-    for (DWORD i = 0; i < results.count; ++i) {
-        HRESULT code = results.errors ? results.errors[i] : S_OK;
-        std::string result = code == S_OK ? "" : ResultLabel(code);
-        if (code != S_OK) codes->insert(code);
-        const Definition *definition = FindById(defined, ids[i]);
-        std::string name = definition ? definition->name : "";
-        const OPCHDA_ATTRIBUTE *a = results.values ? &results.values[i] : nullptr;
-        DWORD n = a && SUCCEEDED(code) && a->vAttributeValues ? a->dwNumValues : 0;
-        if (n == 0) table.Add({IdText(ids[i]), name, "", "", "", result});
-        for (DWORD j = 0; j < n; ++j) {
-            table.Add({j == 0 ? IdText(ids[i]) : "", j == 0 ? name : "",
-                       a->ftTimeStamps ? FormatStamp(a->ftTimeStamps[j]) : "-",
-                       AttributeValueText(ids[i], a->vAttributeValues[j]),
-                       VarTypeName(a->vAttributeValues[j].vt), j == 0 ? result : ""});
-        }
-    }
-    table.Print();
-}
-
 int ReadItemAttributes(Connection &connection, const Arguments &args, const TimeArg &startArg,
                        const TimeArg &endArg) {
     std::vector<Definition> defined;
@@ -131,7 +82,9 @@ int ReadItemAttributes(Connection &connection, const Arguments &args, const Time
         printf("The server defines no item attributes.\n");
         return kExitOk;
     }
-    IOPCHDA_SyncRead *reader = connection.SyncRead();
+    std::unique_ptr<AsyncSession> session = AsyncSessionIfAsked(args, connection);
+    std::vector<std::string> labels;
+    for (DWORD id : ids) labels.push_back(IdText(id));
     ItemHandles handles(connection, args.Positional());
     bool anyFailed = !handles.AllValid();
     bool timesShown = false;
@@ -142,20 +95,38 @@ int ReadItemAttributes(Connection &connection, const Arguments &args, const Time
             continue;
         }
         RequestTime start(startArg), end(endArg);
-        AttributeResults results(static_cast<DWORD>(ids.size()));
-        HRESULT hr = reader->ReadAttribute(start.Record(), end.Record(), item.server,
-                                           results.count, ids.data(), &results.values,
-                                           &results.errors);
-        connection.Check(hr, ("ReadAttribute for " + item.id).c_str());
-        if (hr == S_FALSE) anyFailed = true;
+        const DWORD count = static_cast<DWORD>(ids.size());
+        const std::string method = "ReadAttribute for " + item.id;
+        AttributeResults results(count);
+        std::unique_ptr<AsyncCall> call;
+        std::unique_ptr<Delivery> delivery;
+        HRESULT hr = S_OK;
+        if (session) {
+            if (timesShown) printf("\n");
+            call.reset(new AsyncCall(*session, method));
+            call->Started(session->AsyncRead()->ReadAttribute(
+                              call->Transaction(), start.Record(), end.Record(), item.server,
+                              count, ids.data(), call->CancelIdOut(), call->ErrorsOut()),
+                          labels);
+        } else {
+            hr = connection.SyncRead()->ReadAttribute(start.Record(), end.Record(), item.server,
+                                                      count, ids.data(), &results.values,
+                                                      &results.errors);
+            connection.Check(hr, method.c_str());
+        }
         if (!timesShown) {
             PrintField("Start", start.Describe());
             PrintField("End", endArg.relative && endArg.text.empty() ? "(none): current values"
                                                                      : end.Describe());
             timesShown = true;
         }
+        if (call) {
+            delivery = call->Complete(Delivery::kReadAttributeComplete);
+            hr = delivery->status;
+        }
+        if (hr == S_FALSE) anyFailed = true;
         printf("\n%s\n", item.id.c_str());
-        PrintAttributeValues(results, ids, defined, &codes);
+        PrintAttributeValues(delivery ? *delivery->attributes : results, ids, defined, &codes);
     }
     if (!codes.empty()) printf("\n");
     for (HRESULT code : codes) printf("%s\n", connection.Describe(code).c_str());
@@ -167,8 +138,9 @@ int ReadItemAttributes(Connection &connection, const Arguments &args, const Time
 int RunAttributes(const Arguments &args) {
     std::string server = RequireServer(args);
     bool items = !args.Positional().empty();
-    if (!items && (args.Has("attribute") || args.Has("start") || args.Has("end"))) {
-        throw UsageError("--attribute, --start and --end need item IDs");
+    if (!items && (args.Has("attribute") || args.Has("start") || args.Has("end") ||
+                   args.Has("async"))) {
+        throw UsageError("--attribute, --start, --end and --async need item IDs");
     }
     TimeArg startArg = ParseTimeOption("--start", args.Value("start", "NOW"));
     TimeArg endArg = ParseTimeOption("--end", args.Value("end", ""));

@@ -6,6 +6,8 @@ namespace {
 const OptionRule kServer = {"server", true, false};
 const OptionRule kStart = {"start", true, false};
 const OptionRule kEnd = {"end", true, false};
+const OptionRule kAsync = {"async", false, false};
+const OptionRule kInterval = {"interval", true, false};
 
 }  // namespace
 
@@ -29,7 +31,8 @@ const std::vector<Command> &AllCommands() {
          "Example:\n"
          "  hdaclient browse --server Vendor.Historian.1\n",
          {kServer}, RunBrowse, true},
-        {"attributes", "--server PROGID [ITEM...] [--start T] [--end T] [--attribute ID]...",
+        {"attributes",
+         "--server PROGID [ITEM...] [--start T] [--end T] [--attribute ID]... [--async]",
          "the attribute and aggregate lists, or attribute values of items",
          "Without items: the item attributes (GetItemAttributes) and aggregates\n"
          "(GetAggregates) the server defines.\n"
@@ -41,12 +44,16 @@ const std::vector<Command> &AllCommands() {
          "                   may be repeated\n"
          "  --start T        start time (default NOW)\n"
          "  --end T          end time (default none: the current values only)\n"
+         "  --async          each item's request through IOPCHDA_AsyncRead: prints what\n"
+         "                   the method returned, waits up to 30 s for the server's\n"
+         "                   callback and prints its results the same way\n"
          "\n"
          "Examples:\n"
          "  hdaclient attributes --server Vendor.Historian.1\n"
          "  hdaclient attributes --server Vendor.Historian.1 Plant.Tank1.Level --attribute 2\n",
-         {kServer, kStart, kEnd, {"attribute", true, true}}, RunAttributes, true},
-        {"read-raw", "--server PROGID ITEM... [--start T] [--end T] [--max N] [--bounds]",
+         {kServer, kStart, kEnd, {"attribute", true, true}, kAsync}, RunAttributes, true},
+        {"read-raw",
+         "--server PROGID ITEM... [--start T] [--end T] [--max N] [--bounds] [--async]",
          "raw values of items between two times",
          "Reads the values stored for each item between the start and end time\n"
          "(ReadRaw).\n"
@@ -57,13 +64,17 @@ const std::vector<Command> &AllCommands() {
          "  --max N     at most N values per item (default 0: no limit of the client's;\n"
          "              the server may still stop early and say OPC_S_MOREDATA)\n"
          "  --bounds    also the bounding values at or just outside the range\n"
+         "  --async     the same request through IOPCHDA_AsyncRead: prints what the\n"
+         "              method returned, waits up to 30 s for the server's callback\n"
+         "              and prints its results the same way\n"
          "\n"
          "Example:\n"
          "  hdaclient read-raw --server Vendor.Historian.1 Plant.Tank1.Level --start NOW-10M\n",
-         {kServer, kStart, kEnd, {"max", true, false}, {"bounds", false, false}}, RunReadRaw,
-         true},
+         {kServer, kStart, kEnd, {"max", true, false}, {"bounds", false, false}, kAsync},
+         RunReadRaw, true},
         {"read-processed",
-         "--server PROGID ITEM... --aggregate ID|NAME --interval SECONDS [--start T] [--end T]",
+         "--server PROGID ITEM... --aggregate ID|NAME --interval SECONDS [--start T] [--end T] "
+         "[--async]",
          "aggregate values of items per interval",
          "Computes one aggregate for each item over consecutive intervals of the\n"
          "given length (ReadProcessed).\n"
@@ -74,23 +85,49 @@ const std::vector<Command> &AllCommands() {
          "  --interval SECONDS    the length of each interval, e.g. 60 or 0.5\n"
          "  --start T             start time (default NOW-1H)\n"
          "  --end T               end time (default NOW)\n"
+         "  --async               the same request through IOPCHDA_AsyncRead: prints\n"
+         "                        what the method returned, waits up to 30 s for the\n"
+         "                        server's callback and prints its results the same way\n"
          "\n"
          "Example:\n"
          "  hdaclient read-processed --server Vendor.Historian.1 Plant.Tank1.Level \\\n"
          "      --aggregate Average --interval 600 --start DAY\n",
-         {kServer, kStart, kEnd, {"aggregate", true, false}, {"interval", true, false}},
+         {kServer, kStart, kEnd, {"aggregate", true, false}, kInterval, kAsync},
          RunReadProcessed, true},
-        {"read-at", "--server PROGID ITEM... --at T [--at T]...", "values of items at given times",
+        {"read-at", "--server PROGID ITEM... --at T [--at T]... [--async]",
+         "values of items at given times",
          "Reads each item's value at each of the given times (ReadAtTime); the server\n"
          "interpolates between stored values where it has to.\n"
          "\n"
          "Options:\n"
-         "  --at T   a time; absolute only (YYYY-MM-DDTHH:MM:SS[.mmm]Z), may be repeated\n"
+         "  --at T      a time; absolute only (YYYY-MM-DDTHH:MM:SS[.mmm]Z); may be\n"
+         "              repeated\n"
+         "  --async     the same request through IOPCHDA_AsyncRead: prints what the\n"
+         "              method returned, waits up to 30 s for the server's callback\n"
+         "              and prints its results the same way\n"
          "\n"
          "Example:\n"
          "  hdaclient read-at --server Vendor.Historian.1 Plant.Tank1.Level \\\n"
          "      --at 2026-12-06T08:00:00Z --at 2026-12-06T12:00:00Z\n",
-         {kServer, {"at", true, true}}, RunReadAt, true},
+         {kServer, {"at", true, true}, kAsync}, RunReadAt, true},
+        {"advise", "--server PROGID ITEM... --interval SECONDS [--start T] [--duration SECONDS]",
+         "raw values of items window by window as they come",
+         "Asks the server for the raw values of each item window by window\n"
+         "(IOPCHDA_AsyncRead::AdviseRaw): window n runs from START + (n-1) x INTERVAL\n"
+         "to START + n x INTERVAL, and the server sends it once its end has passed.\n"
+         "Prints each window as it arrives, until Ctrl+C or the end of the duration;\n"
+         "then cancels the request and exits. A start in the past gets the windows\n"
+         "since then first.\n"
+         "\n"
+         "Options:\n"
+         "  --interval SECONDS   the length of each window, e.g. 60 or 0.5\n"
+         "  --start T            start of the first window (default NOW)\n"
+         "  --duration SECONDS   stop after this long (default: run until Ctrl+C)\n"
+         "\n"
+         "Example:\n"
+         "  hdaclient advise --server Vendor.Historian.1 Plant.Tank1.Level \\\n"
+         "      --interval 10 --start NOW-1M --duration 60\n",
+         {kServer, kStart, kInterval, {"duration", true, false}}, RunAdvise, true},
         {"help", "[COMMAND]", "this overview, or the details of one command",
          "Prints the overview of all commands, or the details of one.\n", {}, RunHelp, false},
     };

@@ -30,6 +30,7 @@ int RunAttributes(const Arguments &args);
 int RunReadRaw(const Arguments &args);
 int RunReadProcessed(const Arguments &args);
 int RunReadAt(const Arguments &args);
+int RunAdvise(const Arguments &args);
 int RunHelp(const Arguments &args);
 
 }  // namespace hdaclient

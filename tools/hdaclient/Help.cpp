@@ -21,7 +21,8 @@ const char kExitCodes[] =
     "  0  success\n"
     "  1  usage error: unknown command or option, missing argument, bad time\n"
     "  2  the server is not registered or could not be started\n"
-    "  3  a call failed as a whole (its result code is printed)\n"
+    "  3  a call failed as a whole (its result code is printed), or its callback\n"
+    "     did not come within 30 s (--async)\n"
     "  4  the call succeeded, but not for every item (unknown item, no data, ...)\n";
 
 }  // namespace
@@ -56,7 +57,9 @@ void PrintOverview(FILE *out) {
 void PrintCommandHelp(const Command &command, FILE *out) {
     fprintf(out, "Usage: %s\n\n%s", UsageLine(command).c_str(), command.details);
     std::string name = command.name;
-    if (name.compare(0, 4, "read") == 0 || name == "attributes") fprintf(out, "\n%s", kTimes);
+    if (name.compare(0, 4, "read") == 0 || name == "attributes" || name == "advise") {
+        fprintf(out, "\n%s", kTimes);
+    }
 }
 
 int RunHelp(const Arguments &args) {

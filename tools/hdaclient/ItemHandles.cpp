@@ -46,6 +46,14 @@ std::vector<OPCHANDLE> ItemHandles::Valid() const {
     return handles;
 }
 
+std::vector<std::string> ItemHandles::ValidIds() const {
+    std::vector<std::string> ids;
+    for (const Item &item : items_) {
+        if (item.Ok()) ids.push_back(item.id);
+    }
+    return ids;
+}
+
 bool ItemHandles::AllValid() const {
     for (const Item &item : items_) {
         if (!item.Ok()) return false;

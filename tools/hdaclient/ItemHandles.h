@@ -31,6 +31,8 @@ public:
     const std::vector<Item> &Items() const { return items_; }
     // The server handles of the items that have one, in request order.
     std::vector<OPCHANDLE> Valid() const;
+    // Their item IDs, in the same order.
+    std::vector<std::string> ValidIds() const;
     bool AllValid() const;
 
 private:

@@ -1,9 +1,13 @@
-// read-raw, read-processed and read-at: IOPCHDA_SyncRead's value reads.
+// read-raw, read-processed and read-at: IOPCHDA_SyncRead's value reads, or
+// with --async the same requests through IOPCHDA_AsyncRead.
 #include <windows.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "AsyncCall.h"
+#include "AsyncSession.h"
 #include "CommandSupport.h"
 #include "Commands.h"
 #include "Connection.h"
@@ -55,23 +59,38 @@ int RunReadRaw(const Arguments &args) {
     BOOL bounds = args.Has("bounds") ? TRUE : FALSE;
 
     Connection connection(server);
-    IOPCHDA_SyncRead *reader = connection.SyncRead();
+    std::unique_ptr<AsyncSession> session = AsyncSessionIfAsked(args, connection);
     ItemHandles handles(connection, ids);
     std::vector<OPCHANDLE> valid = handles.Valid();
-    ReadResults results(static_cast<DWORD>(valid.size()));
+    const DWORD count = static_cast<DWORD>(valid.size());
+    ReadResults results(count);
+    std::unique_ptr<Delivery> delivery;
     HRESULT hr = S_FALSE;
     if (!valid.empty()) {
         RequestTime start(startArg), end(endArg);
-        hr = reader->ReadRaw(start.Record(), end.Record(), maxValues, bounds,
-                             static_cast<DWORD>(valid.size()), valid.data(), results.Items(),
-                             results.Errors());
-        connection.Check(hr, "ReadRaw");
+        std::unique_ptr<AsyncCall> call;
+        if (session) {
+            call.reset(new AsyncCall(*session, "ReadRaw"));
+            call->Started(session->AsyncRead()->ReadRaw(
+                              call->Transaction(), start.Record(), end.Record(), maxValues,
+                              bounds, count, valid.data(), call->CancelIdOut(), call->ErrorsOut()),
+                          handles.ValidIds());
+        } else {
+            hr = connection.SyncRead()->ReadRaw(start.Record(), end.Record(), maxValues, bounds,
+                                                count, valid.data(), results.Items(),
+                                                results.Errors());
+            connection.Check(hr, "ReadRaw");
+        }
         PrintField("Start", start.Describe());
         PrintField("End", end.Describe());
         if (maxValues) PrintField("Max values", std::to_string(maxValues));
         if (bounds) PrintField("Bounds", "included");
+        if (call) {
+            delivery = call->Complete(Delivery::kReadComplete);
+            hr = delivery->status;
+        }
     }
-    return PrintItemValues(connection, handles, hr, results);
+    return PrintItemValues(connection, handles, hr, delivery ? *delivery->values : results);
 }
 
 int RunReadProcessed(const Arguments &args) {
@@ -88,7 +107,7 @@ int RunReadProcessed(const Arguments &args) {
     TimeArg endArg = ParseTimeOption("--end", args.Value("end", "NOW"));
 
     Connection connection(server);
-    IOPCHDA_SyncRead *reader = connection.SyncRead();
+    std::unique_ptr<AsyncSession> session = AsyncSessionIfAsked(args, connection);
     DWORD numeric = 0;
     std::vector<Definition> aggregates = ParseId(args.Value("aggregate"), &numeric)
                                              ? AggregatesIfAny(connection)
@@ -96,21 +115,38 @@ int RunReadProcessed(const Arguments &args) {
     DWORD aggregate = ResolveAggregate(args.Value("aggregate"), aggregates);
     ItemHandles handles(connection, ids);
     std::vector<OPCHANDLE> valid = handles.Valid();
+    const DWORD count = static_cast<DWORD>(valid.size());
     std::vector<DWORD> perItem(valid.size(), aggregate);
-    ReadResults results(static_cast<DWORD>(valid.size()));
+    ReadResults results(count);
+    std::unique_ptr<Delivery> delivery;
     HRESULT hr = S_FALSE;
     if (!valid.empty()) {
         RequestTime start(startArg), end(endArg);
-        hr = reader->ReadProcessed(start.Record(), end.Record(), ToFileTime(interval),
-                                   static_cast<DWORD>(valid.size()), valid.data(), perItem.data(),
-                                   results.Items(), results.Errors());
-        connection.Check(hr, "ReadProcessed");
+        std::unique_ptr<AsyncCall> call;
+        if (session) {
+            call.reset(new AsyncCall(*session, "ReadProcessed"));
+            call->Started(session->AsyncRead()->ReadProcessed(
+                              call->Transaction(), start.Record(), end.Record(),
+                              ToFileTime(interval), count, valid.data(), perItem.data(),
+                              call->CancelIdOut(), call->ErrorsOut()),
+                          handles.ValidIds());
+        } else {
+            hr = connection.SyncRead()->ReadProcessed(start.Record(), end.Record(),
+                                                      ToFileTime(interval), count, valid.data(),
+                                                      perItem.data(), results.Items(),
+                                                      results.Errors());
+            connection.Check(hr, "ReadProcessed");
+        }
         PrintField("Aggregate", Label(aggregates, aggregate));
         PrintField("Interval", FormatSeconds(interval) + " s");
         PrintField("Start", start.Describe());
         PrintField("End", end.Describe());
+        if (call) {
+            delivery = call->Complete(Delivery::kReadComplete);
+            hr = delivery->status;
+        }
     }
-    return PrintItemValues(connection, handles, hr, results);
+    return PrintItemValues(connection, handles, hr, delivery ? *delivery->values : results);
 }
 
 int RunReadAt(const Arguments &args) {
@@ -129,19 +165,35 @@ int RunReadAt(const Arguments &args) {
     }
 
     Connection connection(server);
-    IOPCHDA_SyncRead *reader = connection.SyncRead();
+    std::unique_ptr<AsyncSession> session = AsyncSessionIfAsked(args, connection);
     ItemHandles handles(connection, ids);
     std::vector<OPCHANDLE> valid = handles.Valid();
-    ReadResults results(static_cast<DWORD>(valid.size()));
+    const DWORD count = static_cast<DWORD>(valid.size());
+    const DWORD stamps = static_cast<DWORD>(times.size());
+    ReadResults results(count);
+    std::unique_ptr<Delivery> delivery;
     HRESULT hr = S_FALSE;
     if (!valid.empty()) {
-        hr = reader->ReadAtTime(static_cast<DWORD>(times.size()), times.data(),
-                                static_cast<DWORD>(valid.size()), valid.data(), results.Items(),
-                                results.Errors());
-        connection.Check(hr, "ReadAtTime");
+        std::unique_ptr<AsyncCall> call;
+        if (session) {
+            call.reset(new AsyncCall(*session, "ReadAtTime"));
+            call->Started(session->AsyncRead()->ReadAtTime(call->Transaction(), stamps,
+                                                           times.data(), count, valid.data(),
+                                                           call->CancelIdOut(),
+                                                           call->ErrorsOut()),
+                          handles.ValidIds());
+        } else {
+            hr = connection.SyncRead()->ReadAtTime(stamps, times.data(), count, valid.data(),
+                                                   results.Items(), results.Errors());
+            connection.Check(hr, "ReadAtTime");
+        }
         for (const FILETIME &time : times) PrintField("At", FormatFileTime(time));
+        if (call) {
+            delivery = call->Complete(Delivery::kReadComplete);
+            hr = delivery->status;
+        }
     }
-    return PrintItemValues(connection, handles, hr, results);
+    return PrintItemValues(connection, handles, hr, delivery ? *delivery->values : results);
 }
 
 }  // namespace hdaclient

@@ -40,6 +40,8 @@ public:
     // "NOW-1H = 2026-12-06T20:15:30.000Z" after the call: the request and
     // the time the server resolved it to.
     std::string Describe() const;
+    // The time in the record after the call: the one the server resolved.
+    FILETIME Resolved() const { return record_.ftTime; }
 
 private:
     void FreeReturnedString();
