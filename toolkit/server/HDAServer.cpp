@@ -104,6 +104,9 @@ namespace {
 DWORD WINAPI ServiceThread(void *arg) {
     ThreadLaunch *launch = static_cast<ThreadLaunch *>(arg);
     HDAServer *server = static_cast<HDAServer *>(launch->arg);
+    // Calls the client's sinks: a member of the process's multithreaded
+    // apartment, set up before the launch completes.
+    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
     launch->Ready();
     HANDLE tick = Toolkit().tickEvent;
     HANDLE idle[] = {server->WakeEvent(), Toolkit().stopEvent};
@@ -126,6 +129,7 @@ DWORD WINAPI ServiceThread(void *arg) {
     // Released: wait for anyone who still works on the object to let go.
     while (server->IsPinned()) WaitForSingleObject(tick, Toolkit().tickRateMs);
     delete server;
+    if (com) CoUninitialize();
     return 0;
 }
 
