@@ -79,6 +79,12 @@ HRESULT Submit(HDAServer *server, DWORD kind, DWORD transactionId, DWORD numItem
     return result;
 }
 
+// A failed call leaves no stale values in the caller's outputs.
+void ClearOutputs(DWORD *cancelId, HRESULT **errors) {
+    if (cancelId) *cancelId = 0;
+    if (errors) *errors = nullptr;
+}
+
 // Keeps a resolved time in the request.
 void KeepTime(bool given, const OPCHDA_TIME *time, bool &has, FILETIME &kept) {
     has = given;
@@ -92,6 +98,7 @@ HRESULT AsyncReadInterface::ReadRaw(DWORD dwTransactionID, OPCHDA_TIME *htStartT
                                     DWORD dwNumItems, OPCHANDLE *phServer, DWORD *pdwCancelID,
                                     HRESULT **ppErrors) {
     SendEventMessage(evt::kAsyncReadRaw);
+    ClearOutputs(pdwCancelID, ppErrors);
     if (dwNumItems == 0 || !phServer || !ppErrors) return E_INVALIDARG;
     if (dwNumValues > kMaxValuesPerItem) return kMaxExceeded;
     // As the synchronous read: an unresolvable record is an open end, and one
@@ -116,6 +123,7 @@ HRESULT AsyncReadInterface::AdviseRaw(DWORD dwTransactionID, OPCHDA_TIME *htStar
                                       OPCHANDLE *phServer, DWORD *pdwCancelID,
                                       HRESULT **ppErrors) {
     SendEventMessage(evt::kAsyncAdviseRaw);
+    ClearOutputs(pdwCancelID, ppErrors);
     if (dwNumItems == 0 || !phServer || !htStartTime || !ppErrors) return E_INVALIDARG;
     if (!ResolveHDATime(*htStartTime)) return E_INVALIDARG;
     if (!pdwCancelID) return E_INVALIDARG;
@@ -137,6 +145,7 @@ HRESULT AsyncReadInterface::ReadProcessed(DWORD dwTransactionID, OPCHDA_TIME *ht
                                           DWORD *haAggregate, DWORD *pdwCancelID,
                                           HRESULT **ppErrors) {
     SendEventMessage(evt::kAsyncReadProcessed);
+    ClearOutputs(pdwCancelID, ppErrors);
     if (dwNumItems == 0 || !phServer || !haAggregate || !pdwCancelID || !ppErrors ||
         !htStartTime || !htEndTime)
         return E_INVALIDARG;
@@ -166,6 +175,7 @@ HRESULT AsyncReadInterface::ReadAtTime(DWORD dwTransactionID, DWORD dwNumTimeSta
                                        OPCHANDLE *phServer, DWORD *pdwCancelID,
                                        HRESULT **ppErrors) {
     SendEventMessage(evt::kAsyncReadAtTime);
+    ClearOutputs(pdwCancelID, ppErrors);
     if (dwNumTimeStamps == 0 || dwNumItems == 0 || !ftTimeStamps || !phServer ||
         !pdwCancelID || !ppErrors)
         return E_INVALIDARG;
@@ -188,6 +198,7 @@ HRESULT AsyncReadInterface::ReadAttribute(DWORD dwTransactionID, OPCHDA_TIME *ht
                                           DWORD dwNumAttributes, DWORD *dwAttributeIDs,
                                           DWORD *pdwCancelID, HRESULT **ppErrors) {
     SendEventMessage(evt::kAsyncReadAttribute);
+    ClearOutputs(pdwCancelID, ppErrors);
     if (dwNumAttributes == 0 || !dwAttributeIDs || !pdwCancelID || !ppErrors)
         return E_INVALIDARG;
     DWORD client = 0;

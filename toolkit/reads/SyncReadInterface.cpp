@@ -24,6 +24,13 @@ HRESULT AllocateResults(DWORD count, Record **records, HRESULT **errors) {
     return S_OK;
 }
 
+// A failed call leaves no stale values in the caller's outputs.
+template <class Record>
+void ClearOutputs(Record **records, HRESULT **errors) {
+    if (records) *records = nullptr;
+    if (errors) *errors = nullptr;
+}
+
 // S_FALSE when an item failed; more data alone is no failure.
 HRESULT Outcome(const HRESULT *errors, DWORD count) {
     for (DWORD i = 0; i < count; ++i) {
@@ -60,6 +67,7 @@ HRESULT SyncReadInterface::ReadRaw(OPCHDA_TIME *htStartTime, OPCHDA_TIME *htEndT
                                    OPCHANDLE *phServer, OPCHDA_ITEM **ppItemValues,
                                    HRESULT **ppErrors) {
     SendEventMessage(evt::kSyncReadRaw);
+    ClearOutputs(ppItemValues, ppErrors);
     if (dwNumItems == 0 || !phServer || !ppItemValues || !ppErrors) return E_INVALIDARG;
     if (dwNumValues > kMaxValuesPerItem) return kMaxExceeded;
     // An unresolvable record counts as an open end, within limits: one open
@@ -86,6 +94,7 @@ HRESULT SyncReadInterface::ReadProcessed(OPCHDA_TIME *htStartTime, OPCHDA_TIME *
                                          OPCHANDLE *phServer, DWORD *haAggregate,
                                          OPCHDA_ITEM **ppItemValues, HRESULT **ppErrors) {
     SendEventMessage(evt::kSyncReadProcessed);
+    ClearOutputs(ppItemValues, ppErrors);
     if (dwNumItems == 0 || !phServer || !haAggregate || !ppItemValues || !ppErrors ||
         !htStartTime || !htEndTime)
         return E_INVALIDARG;
@@ -112,6 +121,7 @@ HRESULT SyncReadInterface::ReadAtTime(DWORD dwNumTimeStamps, FILETIME *ftTimeSta
                                       DWORD dwNumItems, OPCHANDLE *phServer,
                                       OPCHDA_ITEM **ppItemValues, HRESULT **ppErrors) {
     SendEventMessage(evt::kSyncReadAtTime);
+    ClearOutputs(ppItemValues, ppErrors);
     if (dwNumTimeStamps == 0 || dwNumItems == 0 || !ftTimeStamps || !phServer ||
         !ppItemValues || !ppErrors)
         return E_INVALIDARG;
@@ -137,6 +147,7 @@ HRESULT SyncReadInterface::ReadAttribute(OPCHDA_TIME *htStartTime, OPCHDA_TIME *
                                          OPCHDA_ATTRIBUTE **ppAttributeValues,
                                          HRESULT **ppErrors) {
     SendEventMessage(evt::kSyncReadAttribute);
+    ClearOutputs(ppAttributeValues, ppErrors);
     if (dwNumAttributes == 0 || !pdwAttributeIDs || !ppAttributeValues || !ppErrors)
         return E_INVALIDARG;
     DWORD client = 0;
