@@ -2,7 +2,9 @@
 //   /RegServer, /UnregServer  write or remove its registry entries and exit
 //   anything else (COM passes -Embedding)  serve until idle for a while
 // While serving, setting the named event kRequestDisconnect makes it call
-// RequestHDADisconnect once; it then sets kDisconnectDone.
+// RequestHDADisconnect once; it then sets kDisconnectDone. Setting kQuit makes
+// it exit even with clients (a killed client's connection is never released
+// under Wine); it owns the mutex kRunning until its process ends.
 // Its history comes from GridSource (the last item has no data).
 #include <windows.h>
 
@@ -16,6 +18,8 @@ namespace {
 
 constexpr const char kRequestDisconnect[] = "Halvex.TestServer.RequestDisconnect";
 constexpr const char kDisconnectDone[] = "Halvex.TestServer.DisconnectDone";
+constexpr const char kQuit[] = "Halvex.TestServer.Quit";
+constexpr const char kRunning[] = "Halvex.TestServer.Running";
 
 // Quits after this long without any client.
 constexpr DWORD kIdleExitMs = 4000;
@@ -79,15 +83,20 @@ int main(int argc, char **argv) {
     // Auto-reset: one request per SetEvent from a test client.
     HANDLE request = CreateEventA(nullptr, FALSE, FALSE, kRequestDisconnect);
     HANDLE done = CreateEventA(nullptr, FALSE, FALSE, kDisconnectDone);
+    // Owned until the process ends, whose end abandons it: what a test
+    // waiting for the exit sees.
+    CreateMutexA(nullptr, TRUE, kRunning);
+    HANDLE signals[] = {request, CreateEventA(nullptr, FALSE, FALSE, kQuit)};
+    const DWORD count = signals[0] && signals[1] ? 2 : 0;
     bool quit = false;
     while (!quit) {
-        DWORD woke =
-            MsgWaitForMultipleObjects(request ? 1 : 0, &request, FALSE, INFINITE, QS_ALLINPUT);
-        if (request && woke == WAIT_OBJECT_0) {
+        DWORD woke = MsgWaitForMultipleObjects(count, signals, FALSE, INFINITE, QS_ALLINPUT);
+        if (count && woke == WAIT_OBJECT_0) {
             RequestHDADisconnect();
             SetEvent(done);
             continue;
         }
+        if (count && woke == WAIT_OBJECT_0 + 1) break;
         MSG msg;
         while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             if (msg.message == WM_QUIT) {
@@ -101,5 +110,6 @@ int main(int argc, char **argv) {
     RequestHDADisconnect();
     CloseHandle(request);
     CloseHandle(done);
+    CloseHandle(signals[1]);
     return 0;
 }

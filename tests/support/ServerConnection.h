@@ -23,6 +23,22 @@ HRESULT ConnectTestServer(REFIID riid, T **out) {
     return hr;
 }
 
+// Makes a running test server exit, clients or not, and waits until it has;
+// true when none is running afterwards.
+inline bool StopTestServer(DWORD ms) {
+    HANDLE running = OpenMutexA(SYNCHRONIZE, FALSE, "Halvex.TestServer.Running");
+    if (!running) return true;
+    HANDLE quit = OpenEventA(EVENT_MODIFY_STATE, FALSE, "Halvex.TestServer.Quit");
+    if (quit) {
+        SetEvent(quit);
+        CloseHandle(quit);
+    }
+    const DWORD woke = WaitForSingleObject(running, ms);
+    if (woke == WAIT_OBJECT_0) ReleaseMutex(running);
+    CloseHandle(running);
+    return woke == WAIT_OBJECT_0 || woke == WAIT_ABANDONED;
+}
+
 }  // namespace testsupport
 
 #endif
