@@ -12,10 +12,13 @@
 #include <vector>
 
 #include "BenchClock.h"
+#include "BenchProcess.h"
 #include "Halvex.h"
 #include "opchda.h"
 
 namespace {
+
+using bench::Seconds;
 
 const CLSID kBenchClsid = {0x5a1b7c40, 0x2f0e, 0x4c1d, {0x9a, 0x61, 0x3e, 0x4b, 0x10, 0x7d, 0x22, 0x0b}};
 
@@ -96,26 +99,16 @@ double Lookup(int n, bool workingSet) {
 }
 
 double RunChild(const char *mode, int n) {
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
     char temp[MAX_PATH], file[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     GetTempFileNameA(temp, "hvb", 0, file);
-    std::string command = std::string("\"") + exe + "\" " + mode + " " + std::to_string(n) +
-                          " \"" + file + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
+    // A child that did not start leaves the file empty.
+    bench::RunProgram("\"" + bench::ThisProgram() + "\" " + mode + " " + std::to_string(n) +
+                      " \"" + file + "\"");
     double value = -1;
-    if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                       &pi)) {
-        WaitForSingleObject(pi.hProcess, INFINITE);
-        CloseHandle(pi.hThread);
-        CloseHandle(pi.hProcess);
-        if (FILE *f = fopen(file, "r")) {
-            if (fscanf(f, "%lf", &value) != 1) value = -1;
-            fclose(f);
-        }
+    if (FILE *f = fopen(file, "r")) {
+        if (fscanf(f, "%lf", &value) != 1) value = -1;
+        fclose(f);
     }
     DeleteFileA(file);
     return value;

@@ -37,10 +37,13 @@
 
 #include "AsyncBenchClient.h"
 #include "BenchClock.h"
+#include "BenchProcess.h"
+#include "BenchStats.h"
 
 namespace {
 
 using namespace asyncbench;
+using namespace bench;
 
 constexpr int kConnectionCounts[] = {10, 50, 100};
 constexpr int kDefaultMaxProcesses = 10;
@@ -196,7 +199,7 @@ int ClientMain(const char *tag, int count, const char *file) {
                     static_cast<long>(w.error), static_cast<unsigned long>(w.transaction),
                     static_cast<unsigned long>(w.values), w.first, w.last);
         }
-        sinks[i]->Release();
+        if (a.quiet) delete sinks[i];  // else the server may still call it
     }
     fclose(f);
     signals.Close();
@@ -332,13 +335,6 @@ void Collect(const std::string &file, Totals &t) {
     fclose(f);
 }
 
-double Percentile(std::vector<double> v, double p) {
-    if (v.empty()) return 0;
-    std::sort(v.begin(), v.end());
-    size_t i = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
-    return v[i];
-}
-
 // Kills the client processes still running after a time-out (they are this
 // program's own children, by handle).
 void EndClients(const std::vector<HANDLE> &processes) {
@@ -358,7 +354,7 @@ bool RunLoad(int connections, int maxProcesses) {
 
     // The server runs before the clients arrive, so that they do not all
     // start one at once; this connection goes before the measurements.
-    IUnknown *holder = Activate();
+    IUnknown *holder = ActivateServer(kServerClsid);
     const std::string exe = ThisProgram();
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
@@ -372,14 +368,9 @@ bool RunLoad(int connections, int maxProcesses) {
         std::string command = "\"" + exe + "\" client " + tag + " " +
                               std::to_string(perProcess + (i < extra ? 1 : 0)) + " \"" + file +
                               "\"";
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &si, &pi))
-            Fail("CreateProcess of a client");
-        CloseHandle(pi.hThread);
-        children.push_back(pi.hProcess);
+        HANDLE child = StartProgram(command);
+        if (!child) Fail("CreateProcess of a client");
+        children.push_back(child);
     }
     for (int i = 0; i < processes; ++i) {
         if (WaitForSingleObject(signals.ready, kStartTimeoutMs) != WAIT_OBJECT_0) {
@@ -493,7 +484,7 @@ int main(int argc, char **argv) {
     const int maxProcesses = argc == 2 ? std::max(1, atoi(argv[1])) : kDefaultMaxProcesses;
 
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    RegisterServer();
+    RegisterServer(kServerExe);
     printf("Advise load, server tick %u ms; connections spread over at most %d client "
            "processes (100 Wine processes on 2 cores swamp the clients' own scheduling)\n",
            kTickMs, maxProcesses);

@@ -16,11 +16,15 @@
 
 #include "AsyncBenchClient.h"
 #include "BenchClock.h"
+#include "BenchProcess.h"
+#include "BenchReads.h"
+#include "BenchStats.h"
 #include "ReadBenchIds.h"
 
 namespace {
 
 using namespace asyncbench;
+using namespace bench;
 using readbench::kEndTicks;
 using readbench::kItems;
 using readbench::kStartTicks;
@@ -30,12 +34,6 @@ using readbench::kValues;
 constexpr int kPairs = 25;
 constexpr DWORD kCallbackTimeoutMs = 10000;
 constexpr double kValuesPerRead = static_cast<double>(kItems) * kValues;
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // Every item has all its values, with GridSource's first and last stamps
 // and first value.
@@ -52,18 +50,6 @@ bool Complete(HRESULT hr, DWORD count, const OPCHDA_ITEM *items, const HRESULT *
             return false;
     }
     return true;
-}
-
-void FreeResults(OPCHDA_ITEM *items, HRESULT *errors, DWORD count) {
-    for (DWORD i = 0; i < count; ++i) {
-        OPCHDA_ITEM &item = items[i];
-        for (DWORD j = 0; j < item.dwCount; ++j) VariantClear(&item.pvDataValues[j]);
-        CoTaskMemFree(item.pftTimeStamps);
-        CoTaskMemFree(item.pdwQualities);
-        CoTaskMemFree(item.pvDataValues);
-    }
-    CoTaskMemFree(items);
-    CoTaskMemFree(errors);
 }
 
 // Takes the time at the end of OnReadComplete for the awaited transaction.
@@ -140,7 +126,7 @@ struct Reader {
 
 int main() {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    RegisterServer();
+    RegisterServer(kServerExe);
     std::vector<std::string> ids(readbench::kItemIds, readbench::kItemIds + kItems);
     ReadSink *sink = new ReadSink();
     Connection c;
@@ -167,7 +153,7 @@ int main() {
     c.Close();
     const bool quiet = sink->WaitOwnerOnly(2000);
     const int strays = sink->strays;
-    sink->Release();
+    if (quiet) delete sink;  // else the server may still call it
 
     const double syncTime = Median(syncTimes), asyncTime = Median(asyncTimes);
     printf("ReadRaw of %d items x %lu values across processes, %d reads of each in turns "

@@ -3,18 +3,16 @@
 #include <cstdint>
 
 #include "AsyncBenchIds.h"
+#include "BenchClock.h"
 
 namespace {
+
+using bench::FromTicks;
+using bench::Ticks;
 
 constexpr HRESULT kNoData = 0x40041002;
 constexpr unsigned long long kLiveStep = asyncbench::kLiveStepTicks;
 
-unsigned long long Ticks(const FILETIME &t) {
-    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-}
-FILETIME FromTicks(unsigned long long ticks) {
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
 unsigned long long Floor(unsigned long long t) { return t - t % kLiveStep; }
 unsigned long long Ceil(unsigned long long t) { return t % kLiveStep ? Floor(t) + kLiveStep : t; }
 

@@ -24,6 +24,9 @@
 #include <vector>
 
 #include "BenchClock.h"
+#include "BenchProcess.h"
+#include "BenchReads.h"
+#include "BenchStats.h"
 #include "Halvex.h"
 #include "ReadBenchIds.h"
 #include "opchda.h"
@@ -31,41 +34,10 @@
 
 namespace {
 
+using namespace bench;
 using namespace readbench;
 
 constexpr double kValuesPerRead = static_cast<double>(kItems) * kValues;
-
-[[noreturn]] void Fail(const char *what, HRESULT hr = S_OK) {
-    fprintf(stderr, "%s failed: 0x%08lx\n", what, static_cast<unsigned long>(hr));
-    exit(1);
-}
-
-FILETIME FromTicks(unsigned long long ticks) {
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
-unsigned long long Ticks(const FILETIME &t) {
-    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-}
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
-// Frees a read's results as a client does.
-void FreeResults(OPCHDA_ITEM *items, HRESULT *errors, DWORD count) {
-    for (DWORD i = 0; i < count; ++i) {
-        OPCHDA_ITEM &item = items[i];
-        for (DWORD j = 0; j < item.dwCount; ++j) VariantClear(&item.pvDataValues[j]);
-        CoTaskMemFree(item.pftTimeStamps);
-        CoTaskMemFree(item.pdwQualities);
-        CoTaskMemFree(item.pvDataValues);
-    }
-    CoTaskMemFree(items);
-    CoTaskMemFree(errors);
-}
 
 // A read returned every value of every item, with GridSource's values.
 void CheckRead(const char *what, HRESULT hr, const OPCHDA_ITEM *items, const HRESULT *errors) {
@@ -100,65 +72,15 @@ struct Connection {
         if (FAILED(hr)) Fail("QueryInterface(IOPCHDA_Server)", hr);
         hr = object->QueryInterface(IID_IOPCHDA_SyncRead, reinterpret_cast<void **>(&reader));
         if (FAILED(hr)) Fail("QueryInterface(IOPCHDA_SyncRead)", hr);
-        std::wstring ids[kItems];
-        LPWSTR pointers[kItems];
-        OPCHANDLE clients[kItems];
-        for (int i = 0; i < kItems; ++i) {
-            ids[i].assign(kItemIds[i], kItemIds[i] + strlen(kItemIds[i]));
-            pointers[i] = &ids[i][0];
-            clients[i] = 100 + i;
-        }
-        OPCHANDLE *serverHandles = nullptr;
-        HRESULT *errors = nullptr;
-        hr = server->GetItemHandles(kItems, pointers, clients, &serverHandles, &errors);
-        if (hr != S_OK) Fail("GetItemHandles", hr);
-        memcpy(handles, serverHandles, sizeof handles);
-        CoTaskMemFree(serverHandles);
-        CoTaskMemFree(errors);
+        const std::vector<OPCHANDLE> found =
+            ItemHandles(server, std::vector<std::string>(kItemIds, kItemIds + kItems), 100);
+        std::copy(found.begin(), found.end(), handles);
     }
     void Close() {
         reader->Release();
         if (server) server->Release();
     }
 };
-
-// Activates a class from the registry. A bench server that is just quitting
-// after being idle can refuse the first attempt; a fresh one starts on the
-// next.
-IUnknown *Activate(REFCLSID clsid) {
-    HRESULT hr = E_FAIL;
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        IUnknown *object = nullptr;
-        hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IUnknown,
-                              reinterpret_cast<void **>(&object));
-        if (SUCCEEDED(hr)) return object;
-    }
-    Fail("CoCreateInstance", hr);
-}
-
-// Runs a program to its end; its exit code, or -1.
-int RunProgram(std::string command) {
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
-        return -1;
-    WaitForSingleObject(pi.hProcess, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(pi.hProcess, &code);
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return static_cast<int>(code);
-}
-
-std::string BesideProgram(const char *name) {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    dir.resize(dir.find_last_of("\\/") + 1);
-    return dir + name;
-}
 
 int CountProcesses(const char *exeName) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -188,7 +110,7 @@ struct Comparison {
     double Median(double Round::*field, int side) const {
         std::vector<double> v;
         for (const Round &r : blocks[side]) v.push_back(r.*field);
-        return ::Median(v);
+        return bench::Median(v);
     }
     // The median of the ratios of the blocks taken in the same turn: they
     // ran under much the same conditions, which a ratio of medians does not
@@ -197,7 +119,7 @@ struct Comparison {
         std::vector<double> v;
         for (size_t k = 0; k < blocks[0].size(); ++k)
             v.push_back(blocks[numerator][k].*field / (blocks[denominator][k].*field));
-        return ::Median(v);
+        return bench::Median(v);
     }
 };
 
@@ -437,7 +359,7 @@ Round CrossRead(IOPCHDA_SyncRead *reader, OPCHANDLE *handles, bool check) {
 }
 
 void CrossProcess(Connection &c) {
-    IUnknown *bareObject = Activate(kBareClsid);
+    IUnknown *bareObject = ActivateServer(kBareClsid);
     IOPCHDA_SyncRead *bare = nullptr;
     HRESULT hr = bareObject->QueryInterface(IID_IOPCHDA_SyncRead, reinterpret_cast<void **>(&bare));
     if (FAILED(hr)) Fail("QueryInterface(IOPCHDA_SyncRead) of the bare reader", hr);
@@ -521,7 +443,7 @@ int ClientMain(const char *file, const char *tag, int index, bool bare) {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     Signals signals = {};
     signals.Open(tag, index);
-    IUnknown *object = Activate(bare ? kBareClsid : kServerClsid);
+    IUnknown *object = ActivateServer(bare ? kBareClsid : kServerClsid);
     Connection c;
     if (bare) {
         HRESULT hr = object->QueryInterface(IID_IOPCHDA_SyncRead,
@@ -557,8 +479,8 @@ Scaling TwoClients(bool bare) {
     const std::string tag = std::to_string(GetCurrentProcessId()) + (bare ? "-bare" : "");
     Signals signals = {};
     signals.Create(tag);
-    char exe[MAX_PATH], temp[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    const std::string exe = ThisProgram();
+    char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     std::string files[2];
     HANDLE processes[2];
@@ -566,16 +488,9 @@ Scaling TwoClients(bool bare) {
         char file[MAX_PATH];
         GetTempFileNameA(temp, "hrb", 0, file);
         files[i] = file;
-        std::string command = std::string("\"") + exe + "\" client \"" + file + "\" " + tag +
-                              " " + std::to_string(i) + (bare ? " bare" : " toolkit");
-        STARTUPINFOA si = {};
-        si.cb = sizeof si;
-        PROCESS_INFORMATION pi = {};
-        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &si, &pi))
-            Fail("CreateProcess of a client");
-        CloseHandle(pi.hThread);
-        processes[i] = pi.hProcess;
+        processes[i] = StartProgram("\"" + exe + "\" client \"" + file + "\" " + tag + " " +
+                                    std::to_string(i) + (bare ? " bare" : " toolkit"));
+        if (!processes[i]) Fail("CreateProcess of a client");
     }
     for (int i = 0; i < 2; ++i) {
         if (WaitForSingleObject(signals.ready, 60000) != WAIT_OBJECT_0)
@@ -666,11 +581,10 @@ int main(int argc, char **argv) {
     if (argc == 6 && strcmp(argv[1], "client") == 0)
         return ClientMain(argv[2], argv[3], atoi(argv[4]), strcmp(argv[5], "bare") == 0);
 
-    if (RunProgram("\"" + BesideProgram(kServerExe) + "\" /RegServer") != 0)
-        Fail("registering the bench server");
+    RegisterServer(kServerExe);
     InProcessScaling inProcess = InProcess();
 
-    IUnknown *object = Activate(kServerClsid);
+    IUnknown *object = ActivateServer(kServerClsid);
     Connection c;
     c.Open(object);
     object->Release();

@@ -1,15 +1,16 @@
 // The read benchmark's out-of-process server: a Halvex server with
 // GridSource data, and beside it a bare reader class whose ReadRaw fills the
 // same shape of result arrays directly, as the cross-process reference.
-//   /RegServer, /UnregServer  write or remove the registry entries of both
-//                             classes and exit
-//   anything else (COM passes -Embedding)  serve until idle for a while
+// Its command line (BenchServer.h): /RegServer and /UnregServer cover both
+// classes; it serves until neither has had a client for a while.
 #include <windows.h>
 
 #include <cstring>
 #include <new>
 #include <string>
 
+#include "BenchClock.h"
+#include "BenchServer.h"
 #include "Halvex.h"
 #include "ReadBenchIds.h"
 #include "opchda.h"
@@ -18,6 +19,8 @@
 namespace {
 
 using namespace readbench;
+using bench::FromTicks;
+using bench::Ticks;
 
 // Live bare reader objects; the toolkit counts its own connections.
 volatile LONG g_bareObjects = 0;
@@ -90,7 +93,7 @@ public:
             record.dwCount = n;
             for (DWORD j = 0; j < n; ++j) {
                 const unsigned long long t = start + j * kStepTicks;
-                record.pftTimeStamps[j] = FILETIME{static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
+                record.pftTimeStamps[j] = FromTicks(t);
                 record.pdwQualities[j] = 4;
                 VARIANT &v = record.pvDataValues[j];
                 VariantInit(&v);
@@ -124,9 +127,6 @@ public:
     }
 
 private:
-    static unsigned long long Ticks(const FILETIME &t) {
-        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-    }
     volatile LONG refs_ = 1;
 };
 
@@ -156,12 +156,6 @@ public:
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL) override { return S_OK; }
 };
-
-std::string ProgramPath() {
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return path;
-}
 
 std::string GuidText(REFGUID guid) {
     WCHAR wide[64];
@@ -202,46 +196,14 @@ void UnregisterBare() {
     RegDeleteKeyA(HKEY_CLASSES_ROOT, kBareProgId);
 }
 
-int Register() {
-    const std::string exe = ProgramPath();
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    BOOL ok = HDAUpdateRegistry(kServerClsid, kServerProgId, "Halvex read benchmark server",
-                                exe.c_str());
-    bool bare = RegisterBare(exe);
-    CoUninitialize();
-    return ok && bare ? 0 : 1;
-}
-
-int Unregister() {
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    BOOL ok = UnregisterHDAServer(kServerClsid, kServerProgId);
-    UnregisterBare();
-    CoUninitialize();
-    return ok ? 0 : 1;
-}
-
-// Quits after this long without any client of either class.
-constexpr DWORD kIdleExitMs = 4000;
-constexpr UINT kCheckMs = 250;
-DWORD g_idleSince = 0;
-
-VOID CALLBACK IdleCheck(HWND, UINT, UINT_PTR, DWORD now) {
-    if (NumbrClientConnections() > 0 || g_bareObjects > 0) {
-        g_idleSince = now;
-    } else if (now - g_idleSince >= kIdleExitMs) {
-        PostQuitMessage(0);
-    }
-}
-
 }  // namespace
 
 int main(int argc, char **argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (_stricmp(argv[i], "/RegServer") == 0 || _stricmp(argv[i], "-RegServer") == 0)
-            return Register();
-        if (_stricmp(argv[i], "/UnregServer") == 0 || _stricmp(argv[i], "-UnregServer") == 0)
-            return Unregister();
-    }
+    const bench::ServerClass server = {kServerClsid, kServerProgId,
+                                       "Halvex read benchmark server", RegisterBare,
+                                       UnregisterBare};
+    const int switched = bench::RunRegistrySwitch(argc, argv, server);
+    if (switched >= 0) return switched;
 
     // Data and address space first, so that no client finds them missing.
     static GridSource source;
@@ -263,13 +225,7 @@ int main(int argc, char **argv) {
         return 1;
     if (!InitHalvex(kServerClsid, 100)) return 1;
 
-    g_idleSince = GetTickCount();
-    SetTimer(nullptr, 0, kCheckMs, IdleCheck);
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    bench::ServeUntilIdle([] { return g_bareObjects > 0; });
     CoRevokeClassObject(bareCookie);
     RequestHDADisconnect();
     return 0;

@@ -16,11 +16,16 @@
 #include <vector>
 
 #include "BenchClock.h"
+#include "BenchProcess.h"
+#include "BenchReads.h"
+#include "BenchStats.h"
 #include "Halvex.h"
 #include "opchda.h"
 #include "support/MallocSpyBase.h"
 
 namespace {
+
+using namespace bench;
 
 // This benchmark's own in-process toolkit class (never in the registry).
 const CLSID kClsid = {0x5a1b7c40, 0x2f0e, 0x4c1d, {0x9a, 0x61, 0x3e, 0x4b, 0x10, 0x7d, 0x22, 0x31}};
@@ -37,24 +42,7 @@ constexpr double kTargetMB = 20;
 constexpr unsigned long long kStep = 100000000ull;                // 10 s
 constexpr unsigned long long kStartTicks = 133000000000000000ull;  // a grid point in 2022
 
-[[noreturn]] void Fail(const char *what, HRESULT hr = S_OK) {
-    fprintf(stderr, "%s failed: 0x%08lx\n", what, static_cast<unsigned long>(hr));
-    exit(1);
-}
-
-unsigned long long Ticks(const FILETIME &t) {
-    return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-}
-FILETIME FromTicks(unsigned long long t) {
-    return FILETIME{static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
-}
 double MB(size_t bytes) { return static_cast<double>(bytes) / 1e6; }
-
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
 
 // Every item has a value at every whole 10 s: VT_R8 (t / 10 s) mod 1000,
 // quality 0. Only what forward reads without bounds use; no lookup per item,
@@ -130,18 +118,6 @@ private:
 };
 thread_local SIZE_T CountingSpy::pending_ = 0;
 
-// Frees a read's results as a client does.
-void FreeResults(OPCHDA_ITEM *items, HRESULT *errors, DWORD count) {
-    for (DWORD i = 0; i < count; ++i) {
-        for (DWORD j = 0; j < items[i].dwCount; ++j) VariantClear(&items[i].pvDataValues[j]);
-        CoTaskMemFree(items[i].pftTimeStamps);
-        CoTaskMemFree(items[i].pdwQualities);
-        CoTaskMemFree(items[i].pvDataValues);
-    }
-    CoTaskMemFree(items);
-    CoTaskMemFree(errors);
-}
-
 // One ReadRaw of the shape's first items over its number of grid stamps from
 // kStartTicks, checked and freed; seconds of the call alone and with freeing.
 struct Timing {
@@ -170,34 +146,16 @@ Timing Read(IOPCHDA_SyncRead *reader, OPCHANDLE *handles, const Shape &shape) {
     return {t1 - t0, Seconds() - t0};
 }
 
-// The server handles of items Mem.I00000 to Mem.I09999.
-std::vector<OPCHANDLE> ItemHandles(IOPCHDA_Server *server) {
-    std::vector<std::wstring> ids(kItems);
-    std::vector<LPWSTR> pointers(kItems);
-    std::vector<OPCHANDLE> clients(kItems);
-    for (DWORD i = 0; i < kItems; ++i) {
-        ids[i] = L"Mem.I" + std::to_wstring(100000 + i).substr(1);
-        pointers[i] = &ids[i][0];
-        clients[i] = i;
-    }
-    OPCHANDLE *handles = nullptr;
-    HRESULT *errors = nullptr;
-    HRESULT hr = server->GetItemHandles(kItems, pointers.data(), clients.data(), &handles, &errors);
-    if (hr != S_OK) Fail("GetItemHandles", hr);
-    std::vector<OPCHANDLE> result(handles, handles + kItems);
-    CoTaskMemFree(handles);
-    CoTaskMemFree(errors);
-    return result;
-}
-
 }  // namespace
 
 int main() {
     static StepSource source;
+    std::vector<std::string> ids;
     for (DWORD i = 0; i < kItems; ++i) {
         char id[16];
         snprintf(id, sizeof id, "Mem.I%05lu", i);
         if (DefineHDAItem(id) == 0xFFFFFFFF) Fail("DefineHDAItem");
+        ids.push_back(id);
     }
     SetHDAServerCallback(&source);
     if (!InitHalvex(kClsid, 1000)) Fail("InitHalvex");
@@ -211,7 +169,8 @@ int main() {
     if (FAILED(hr)) Fail("CreateInstance", hr);
     hr = server->QueryInterface(IID_IOPCHDA_SyncRead, reinterpret_cast<void **>(&reader));
     if (FAILED(hr)) Fail("QueryInterface(IOPCHDA_SyncRead)", hr);
-    std::vector<OPCHANDLE> handles = ItemHandles(server);
+    std::vector<OPCHANDLE> handles = ItemHandles(server, ids, 0);
+    ids = std::vector<std::string>();  // not held through the measured reads
 
     // (1) The peak of each read over what was outstanding before it, the spy
     // installed only meanwhile (it would slow the timed reads).
