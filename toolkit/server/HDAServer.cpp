@@ -116,12 +116,12 @@ DWORD WINAPI ServiceThread(void *arg) {
         // window ends, the object is released or the library unloads, instead
         // of waking at every tick for an empty pass. Then join the tick as
         // always: a request is still served at the first tick after it was
-        // queued or came due, and a Cancel before that tick still wins.
+        // queued or came due, a Cancel before that tick still wins, and a
+        // released object is still freed at the tick after its release.
         const DWORD idleMs = idle[0] && idle[1] ? server->MsUntilDue() : 0;
         if (idleMs != 0) {
             const DWORD woke = WaitForMultipleObjects(2, idle, FALSE, idleMs);
             if (woke == WAIT_OBJECT_0 + 1 || woke == WAIT_FAILED) return 0;
-            if (!server->IsAlive()) break;
         }
         // The event is closed only when the library unloads: stop serving.
         if (WaitForSingleObject(tick, INFINITE) == WAIT_FAILED) return 0;
