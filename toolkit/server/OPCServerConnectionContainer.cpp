@@ -76,6 +76,8 @@ HRESULT OPCServerConnectionContainer::FindConnectionPoint(REFIID riid, IConnecti
         SendEventMessage(evt::kContainerFindPoint, evt::kSfxInvalidArg);
         return E_INVALIDARG;
     }
+    // A refused call leaves no stale output.
+    *ppCP = nullptr;
     IConnectionPoint *point = nullptr;
     if (IsEqualIID(riid, IID_IOPCShutdown)) {
         SendEventMessage(evt::kContainerFindPoint, evt::kSfxShutdown);

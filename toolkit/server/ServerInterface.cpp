@@ -136,9 +136,10 @@ HRESULT IHDAServer::GetHistorianStatus(OPCHDA_SERVERSTATUS *pwStatus, FILETIME *
 HRESULT IHDAServer::GetItemHandles(DWORD dwCount, LPWSTR *pszItemID, OPCHANDLE *phClient,
                                    OPCHANDLE **pphServer, HRESULT **ppErrors) {
     SendEventMessage(evt::kGetItemHandles);
+    // A refused call leaves no stale outputs.
+    if (pphServer) *pphServer = nullptr;
+    if (ppErrors) *ppErrors = nullptr;
     if (dwCount == 0 || !pszItemID || !phClient || !pphServer || !ppErrors) return E_INVALIDARG;
-    *pphServer = nullptr;
-    *ppErrors = nullptr;
     ClientMemory memory;
     OPCHANDLE *handles = memory.Array<OPCHANDLE>(dwCount);
     HRESULT *errors = memory.Array<HRESULT>(dwCount);
@@ -165,8 +166,8 @@ HRESULT IHDAServer::GetItemHandles(DWORD dwCount, LPWSTR *pszItemID, OPCHANDLE *
 
 HRESULT IHDAServer::ReleaseItemHandles(DWORD dwCount, OPCHANDLE *phServer, HRESULT **ppErrors) {
     SendEventMessage(evt::kReleaseItemHandles);
+    if (ppErrors) *ppErrors = nullptr;
     if (dwCount == 0 || !phServer || !ppErrors) return E_INVALIDARG;
-    *ppErrors = nullptr;
     ClientMemory memory;
     HRESULT *errors = memory.Array<HRESULT>(dwCount);
     if (memory.Failed()) return E_OUTOFMEMORY;
@@ -179,8 +180,8 @@ HRESULT IHDAServer::ReleaseItemHandles(DWORD dwCount, OPCHANDLE *phServer, HRESU
 
 HRESULT IHDAServer::ValidateItemIDs(DWORD dwCount, LPWSTR *pszItemID, HRESULT **ppErrors) {
     SendEventMessage(evt::kValidateItemIDs);
+    if (ppErrors) *ppErrors = nullptr;
     if (dwCount == 0 || !pszItemID || !ppErrors) return E_INVALIDARG;
-    *ppErrors = nullptr;
     ClientMemory memory;
     HRESULT *errors = memory.Array<HRESULT>(dwCount);
     if (memory.Failed()) return E_OUTOFMEMORY;
