@@ -24,6 +24,21 @@ void GridSource::AddItem(DWORD handle, const std::string &id) {
     ids_.push_back(id);
 }
 
+void GridSource::SetSlowItem(DWORD handle, const char *eventName) {
+    slowHandle_ = handle;
+    slowEvent_ = eventName;
+}
+
+void GridSource::WaitWhileSlow(void *item) const {
+    if (!slowEvent_ || static_cast<DWORD>(reinterpret_cast<uintptr_t>(item)) != slowHandle_)
+        return;
+    HANDLE slow = OpenEventA(SYNCHRONIZE, FALSE, slowEvent_);
+    if (!slow) return;
+    const ULONGLONG until = GetTickCount64() + 30000;
+    while (WaitForSingleObject(slow, 0) == WAIT_OBJECT_0 && GetTickCount64() < until) Sleep(10);
+    CloseHandle(slow);
+}
+
 int GridSource::IndexOf(void *item) const {
     DWORD handle = static_cast<DWORD>(reinterpret_cast<uintptr_t>(item));
     for (size_t i = 0; i + 1 < handles_.size(); ++i)
@@ -33,7 +48,8 @@ int GridSource::IndexOf(void *item) const {
 
 long GridSource::GetTimeStamps(void *item, FILETIME *start, FILETIME *end, long maxCount,
                                FILETIME *stamps) {
-    if (IndexOf(item) < 0 || maxCount <= 0) return 0;
+    // Neither time: nothing to start from.
+    if (IndexOf(item) < 0 || maxCount <= 0 || (!start && !end)) return 0;
     long n = 0;
     const bool backwards = !start || (end && Ticks(*start) > Ticks(*end));
     if (!backwards) {
@@ -65,6 +81,7 @@ HRESULT GridSource::GetNextTimeStamp(void *item, FILETIME time, FILETIME *stamp)
 HRESULT GridSource::ReadAt(void *item, FILETIME time, VARIANT *value, DWORD *quality) {
     int index = IndexOf(item);
     if (index < 0) return kNoData;
+    WaitWhileSlow(item);
     unsigned long long t = Ticks(time);
     value->vt = VT_R8;
     value->dblVal = index * 1000.0 + static_cast<double>(t / kStep % 1000);

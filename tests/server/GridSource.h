@@ -6,7 +6,10 @@
 // - the last item given to the constructor never has data;
 // - aggregate 5 (Count): the grid stamps in [from, to) as VT_I4, quality 8;
 //   any other aggregate fails;
-// - attribute 1: VT_I2 5; attribute 13: the item's ID; others fail.
+// - attribute 1: VT_I2 5; attribute 13: the item's ID; others fail;
+// - an item made slow stands for an application that blocks in its
+//   callback: its ReadAt waits while a named event is set (at most 30 s),
+//   and then returns its usual value.
 #ifndef HALVEX_GRID_SOURCE_H
 #define HALVEX_GRID_SOURCE_H
 
@@ -21,6 +24,8 @@ public:
 
     // The items' handles and IDs, in definition order.
     void AddItem(DWORD handle, const std::string &id);
+    // Makes a defined item slow while the event `eventName` is set.
+    void SetSlowItem(DWORD handle, const char *eventName);
 
     long GetTimeStamps(void *item, FILETIME *start, FILETIME *end, long maxCount,
                        FILETIME *stamps) override;
@@ -37,8 +42,11 @@ public:
 private:
     // The item's position, or -1 for an unknown handle or the item without data.
     int IndexOf(void *item) const;
+    void WaitWhileSlow(void *item) const;
     std::vector<DWORD> handles_;
     std::vector<std::string> ids_;
+    DWORD slowHandle_ = 0;
+    const char *slowEvent_ = nullptr;
 };
 
 #endif

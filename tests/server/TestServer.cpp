@@ -5,14 +5,21 @@
 // RequestHDADisconnect once; it then sets kDisconnectDone. Setting kQuit makes
 // it exit even with clients (a killed client's connection is never released
 // under Wine); it owns the mutex kRunning until its process ends.
-// Its history comes from GridSource (the last item has no data).
+// Its history comes from GridSource (the last item has no data; "A.B.C" is
+// slow while kSlowReadsEvent is set). It always keeps its accounts (see
+// support/ServerAccounts.h): COM starts it with -Embedding only, and a
+// switch set by whichever test happened to start it would leave the others
+// without them; counting costs little beside a cross-process call.
 #include <windows.h>
 
 #include <cstring>
 
 #include "Halvex.h"
 #include "server/GridSource.h"
+#include "server/ServerAccounting.h"
+#include "support/ServerAccounts.h"
 #include "support/TestIds.h"
+#include "support/TestServerControl.h"
 
 namespace {
 
@@ -25,6 +32,19 @@ constexpr const char kRunning[] = "Halvex.TestServer.Running";
 constexpr DWORD kIdleExitMs = 4000;
 constexpr UINT kCheckMs = 250;
 DWORD g_idleSince = 0;
+
+// GridSource, with the memory its callbacks allocate (attribute strings)
+// counted as the server's.
+class AccountedSource : public GridSource {
+public:
+    HRESULT ReadCurrentAttribute(void *item, DWORD attributeId, FILETIME *stamp,
+                                 VARIANT *value) override {
+        testserver::ServerAllocation mark;
+        return GridSource::ReadCurrentAttribute(item, attributeId, stamp, value);
+    }
+};
+
+VOID CALLBACK Publish(HWND, UINT, UINT_PTR, DWORD) { testserver::PublishAccounts(); }
 
 VOID CALLBACK IdleCheck(HWND, UINT, UINT_PTR, DWORD now) {
     if (NumbrClientConnections() > 0) {
@@ -63,7 +83,8 @@ int main(int argc, char **argv) {
 
     // Everything is defined before the class object is registered, so that
     // no client can arrive at an incomplete address space.
-    static GridSource source;
+    static AccountedSource source;
+    testserver::StartAccounting();
     SetHDAVendorInfo("Halvex test server vendor");
     // The demo's address space: four attributes, two aggregates, nine items.
     DefineHDAAttribute(1, "Data Type", "HDA Item Data Type", VT_I2, 0);
@@ -74,12 +95,18 @@ int main(int argc, char **argv) {
     DefineHDAAggregate(5, "Count", "Number of Random Values");
     const char *items[] = {"A.A.A", "A.A.B", "A.A.C", "A.B.A", "A.B.B",
                            "A.B.C", "A.C.A", "A.C.B", "A.C.C"};
-    for (const char *item : items) source.AddItem(DefineHDAItem(item), item);
+    for (const char *item : items) {
+        const DWORD handle = DefineHDAItem(item);
+        source.AddItem(handle, item);
+        if (strcmp(item, testsupport::kSlowItem) == 0)
+            source.SetSlowItem(handle, testsupport::kSlowReadsEvent);
+    }
     SetHDAServerCallback(&source);
     InitHalvex(testids::kTestServerClsid, 50);
 
     g_idleSince = GetTickCount();
     SetTimer(nullptr, 0, kCheckMs, IdleCheck);
+    SetTimer(nullptr, 0, testsupport::kPublishMs, Publish);
     // Auto-reset: one request per SetEvent from a test client.
     HANDLE request = CreateEventA(nullptr, FALSE, FALSE, kRequestDisconnect);
     HANDLE done = CreateEventA(nullptr, FALSE, FALSE, kDisconnectDone);

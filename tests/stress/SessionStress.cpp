@@ -12,16 +12,17 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "opccomn.h"
 #include "opchda.h"
+#include "support/ClientCalls.h"
 #include "support/ServerConnection.h"
 
 namespace {
 
 constexpr ULONGLONG kWedgeMs = 20000;
 constexpr int kExitFailed = 1, kExitUsage = 2, kExitWedged = 3;
-constexpr ULONG kItemCount = 9;  // "A.A.A" to "A.C.C" in the test server
 
 const char *g_mode = "plain";
 ULONGLONG g_startMs = 0;
@@ -75,24 +76,6 @@ bool Status(IOPCHDA_Server *server) {
     return !Failed(hr, "GetHistorianStatus");
 }
 
-bool Handles(IOPCHDA_Server *server) {
-    const wchar_t *ids[] = {L"A.A.A", L"A.C.B"};
-    OPCHANDLE clients[] = {1, 2};
-    OPCHANDLE *handles = nullptr;
-    HRESULT *errors = nullptr;
-    HRESULT hr = server->GetItemHandles(2, const_cast<LPWSTR *>(ids), clients, &handles, &errors);
-    CoTaskMemFree(errors);
-    if (Failed(hr, "GetItemHandles")) {
-        CoTaskMemFree(handles);
-        return false;
-    }
-    errors = nullptr;
-    hr = server->ReleaseItemHandles(2, handles, &errors);
-    CoTaskMemFree(handles);
-    CoTaskMemFree(errors);
-    return !Failed(hr, "ReleaseItemHandles");
-}
-
 bool Common(IOPCHDA_Server *server) {
     IOPCCommon *common = nullptr;
     HRESULT hr = server->QueryInterface(IID_IOPCCommon, reinterpret_cast<void **>(&common));
@@ -103,44 +86,19 @@ bool Common(IOPCHDA_Server *server) {
     return !Failed(hr, "GetLocaleID");
 }
 
-// The flat listing must hold every item in one short batch; the marshaling
-// pads it with nulls, which are not counted.
-bool Browse(IOPCHDA_Server *server) {
-    // The proxy cannot send a null array, even an empty one.
-    DWORD id = 0;
-    OPCHDA_OPERATORCODES op = OPCHDA_EQUAL;
-    VARIANT filter;
-    VariantInit(&filter);
-    IOPCHDA_Browser *browser = nullptr;
-    HRESULT *errors = nullptr;
-    HRESULT hr = server->CreateBrowse(0, &id, &op, &filter, &browser, &errors);
-    CoTaskMemFree(errors);
-    if (Failed(hr, "CreateBrowse")) return false;
-    IEnumString *names = nullptr;
-    hr = browser->GetEnum(OPCHDA_FLAT, &names);
-    browser->Release();
-    if (Failed(hr, "GetEnum")) return false;
-    LPOLESTR got[kItemCount + 4] = {};
-    ULONG fetched = 0, strings = 0;
-    hr = names->Next(kItemCount + 4, got, &fetched);
-    names->Release();
-    for (LPOLESTR name : got) {
-        if (name) ++strings;
-        CoTaskMemFree(name);
-    }
-    if (Failed(hr, "IEnumString::Next", S_FALSE)) return false;
-    if (strings != kItemCount) {
-        printf("session_stress %s: %lu names listed\n", g_mode, strings);
-        return false;
-    }
-    return true;
+// A step of support/ClientCalls.h, its problem printed.
+bool Passed(const char *step, const std::string &problem) {
+    if (problem.empty()) return true;
+    printf("session_stress %s: %s: %s\n", g_mode, step, problem.c_str());
+    return false;
 }
 
 bool Session(bool browse) {
     IOPCHDA_Server *server = nullptr;
     if (Failed(testsupport::ConnectTestServer(IID_IOPCHDA_Server, &server), "CoCreateInstance"))
         return false;
-    bool ok = Status(server) && Handles(server) && Common(server) && (!browse || Browse(server));
+    bool ok = Status(server) && Passed("handles", testsupport::HandleChurn(server)) &&
+              Common(server) && (!browse || Passed("browse", testsupport::Browse(server)));
     server->Release();
     return ok;
 }
