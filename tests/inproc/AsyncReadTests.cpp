@@ -38,24 +38,7 @@ constexpr HRESULT kNoData = 0x40041002;
 constexpr HRESULT kMoreData = 0x40041003;
 constexpr OPCHANDLE kBadHandle = 0xBAD;
 
-// Counts task allocations outstanding in this process.
-class OutstandingAllocations : public testsupport::MallocSpyBase {
-public:
-    LONG Count() const { return count_; }
-    void *STDMETHODCALLTYPE PostAlloc(void *p) override {
-        if (p) InterlockedIncrement(&count_);
-        return p;
-    }
-    void *STDMETHODCALLTYPE PreFree(void *p, BOOL spyed) override {
-        if (p && spyed) InterlockedDecrement(&count_);
-        return p;
-    }
-
-private:
-    volatile LONG count_ = 0;
-};
-
-OutstandingAllocations g_spy;
+testsupport::OutstandingAllocations g_spy;
 OPCHANDLE g_items[3];  // "A", "B", "C"
 
 FILETIME Ft(ULONGLONG t) { return FILETIME{static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)}; }

@@ -14,19 +14,7 @@
 
 namespace {
 
-// Counts task allocations outstanding in this process.
-class OutstandingAllocations : public testsupport::MallocSpyBase {
-public:
-    volatile LONG count = 0;
-    void *STDMETHODCALLTYPE PostAlloc(void *p) override {
-        if (p) InterlockedIncrement(&count);
-        return p;
-    }
-    void *STDMETHODCALLTYPE PreFree(void *p, BOOL spyed) override {
-        if (p && spyed) InterlockedDecrement(&count);
-        return p;
-    }
-} g_spy;
+testsupport::OutstandingAllocations g_spy;
 
 void __stdcall IgnoreEvent(const char *) {}
 
@@ -35,7 +23,7 @@ TEST(HostileInput, EveryMethodAnswersADefinedCodeAndTheServerStillReads) {
     IClassFactory *factory = nullptr;
     ASSERT_EQ(S_OK, CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr,
                                      IID_IClassFactory, reinterpret_cast<void **>(&factory)));
-    const LONG baseline = g_spy.count;
+    const LONG baseline = g_spy.Count();
     // "A" first: the closing read's item.
     const testsupport::HostileSetup setup = {
         factory, true, {L"A", L"B", L"P.Q.R", L"P.Q.S", L"P.T", L"C"}, 3000};
@@ -43,7 +31,7 @@ TEST(HostileInput, EveryMethodAnswersADefinedCodeAndTheServerStillReads) {
         ADD_FAILURE() << failure;
     // Every result the calls received was freed, and the connection's queue
     // went with it.
-    EXPECT_EQ(baseline, g_spy.count) << "HALVEX_FUZZ_SEED=" << seed << ": task allocations left";
+    EXPECT_EQ(baseline, g_spy.Count()) << "HALVEX_FUZZ_SEED=" << seed << ": task allocations left";
     factory->Release();
 }
 

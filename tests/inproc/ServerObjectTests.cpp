@@ -14,6 +14,7 @@
 #include "opccomn.h"
 #include "opchda.h"
 #include "support/ChildProcess.h"
+#include "support/CountingSink.h"
 #include "support/EventLog.h"
 #include "support/TestIds.h"
 
@@ -167,30 +168,48 @@ TEST_F(ServerObject, RefusedInterfacesNameTheRequest) {
     EXPECT_EQ(0u, server->Release());
 }
 
-TEST_F(ServerObject, LastReleaseDisconnectsAndFreesAfterNextTick) {
+// A released object is freed (its advised sink let go) at the tick after the
+// release; its thread then serves the next connection instead of ending.
+TEST_F(ServerObject, LastReleaseDisconnectsFreesAfterNextTickAndTheThreadServesTheNext) {
     std::set<DWORD> before = ThreadsOfThisProcess();
     IUnknown *a = Create();
     IUnknown *b = Create();
     ASSERT_TRUE(a && b);
     EXPECT_EQ(2, NumbrClientConnections());
-    // Each connection has a service thread of its own.
-    std::vector<HANDLE> serviceThreads;
+    std::set<DWORD> serviceThreads;
     for (DWORD id : ThreadsOfThisProcess())
-        if (!before.count(id)) serviceThreads.push_back(OpenThread(SYNCHRONIZE, FALSE, id));
-    ASSERT_EQ(2u, serviceThreads.size());
+        if (!before.count(id)) serviceThreads.insert(id);
+    ASSERT_EQ(2u, serviceThreads.size()) << "one service thread per connection";
+
+    testsupport::CountingSink sink(true, false);
+    IConnectionPointContainer *container = nullptr;
+    IConnectionPoint *point = nullptr;
+    DWORD cookie = 0;
+    ASSERT_EQ(S_OK, a->QueryInterface(IID_IConnectionPointContainer, Out(&container)));
+    ASSERT_EQ(S_OK, container->FindConnectionPoint(IID_IOPCShutdown, &point));
+    ASSERT_EQ(S_OK, point->Advise(static_cast<IOPCShutdown *>(&sink), &cookie));
+    point->Release();
+    container->Release();
+    Events();
 
     EXPECT_EQ(0u, a->Release());
     EXPECT_EQ(Texts({"HDAServer::Release(1)", "#disconnect 1"}), Events());
     EXPECT_EQ(1, NumbrClientConnections());
-    // Still there until a tick wakes its thread; then the thread frees it and ends.
-    EXPECT_EQ(WAIT_TIMEOUT, WaitForMultipleObjects(2, serviceThreads.data(), FALSE, 0));
-    ASSERT_NE(WAIT_TIMEOUT, WaitForMultipleObjects(2, serviceThreads.data(), FALSE, 10 * kTickMs));
+    // Still there until a tick wakes its thread, which then frees it.
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(sink.backToOne, 0));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(sink.backToOne, 10 * kTickMs));
 
+    IUnknown *c = Create();
+    ASSERT_NE(nullptr, c);
+    std::set<DWORD> now = ThreadsOfThisProcess();
+    for (DWORD id : serviceThreads) EXPECT_TRUE(now.count(id)) << "a service thread ended";
+    for (DWORD id : now) EXPECT_TRUE(before.count(id) || serviceThreads.count(id)) << "new thread";
     EXPECT_EQ(0u, b->Release());
-    EXPECT_EQ(Texts({"HDAServer::Release(1)", "#disconnect 0"}), Events());
+    EXPECT_EQ(0u, c->Release());
+    EXPECT_EQ(Texts({"HDAServer::Release(1)", "#disconnect 1", "HDAServer::Release(1)",
+                     "#disconnect 0"}),
+              Events());
     EXPECT_EQ(0, NumbrClientConnections());
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForMultipleObjects(2, serviceThreads.data(), TRUE, 10 * kTickMs));
-    for (HANDLE h : serviceThreads) CloseHandle(h);
 }
 
 // Threads asking for one interface at once share its one object and lose no

@@ -1,8 +1,9 @@
 // An IMallocSpy that passes every call through unchanged, for a static spy
-// object to derive from and override what it watches.
+// object to derive from and override what it watches, and one that counts.
 #ifndef HALVEX_MALLOC_SPY_BASE_H
 #define HALVEX_MALLOC_SPY_BASE_H
 
+#include <windows.h>
 #include <objidl.h>
 
 namespace testsupport {
@@ -33,6 +34,23 @@ public:
     int STDMETHODCALLTYPE PostDidAlloc(void *, BOOL, int actual) override { return actual; }
     void STDMETHODCALLTYPE PreHeapMinimize() override {}
     void STDMETHODCALLTYPE PostHeapMinimize() override {}
+};
+
+// Counts task allocations outstanding in this process.
+class OutstandingAllocations : public MallocSpyBase {
+public:
+    LONG Count() const { return count_; }
+    void *STDMETHODCALLTYPE PostAlloc(void *p) override {
+        if (p) InterlockedIncrement(&count_);
+        return p;
+    }
+    void *STDMETHODCALLTYPE PreFree(void *p, BOOL spyed) override {
+        if (p && spyed) InterlockedDecrement(&count_);
+        return p;
+    }
+
+private:
+    volatile LONG count_ = 0;
 };
 
 }  // namespace testsupport

@@ -5,6 +5,7 @@
 
 #include "server/ClassFactory.h"
 #include "server/HDAServer.h"
+#include "server/ServiceThreads.h"
 
 namespace halvex {
 

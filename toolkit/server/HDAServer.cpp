@@ -8,7 +8,6 @@
 #include "reads/SyncReadInterface.h"
 #include "runtime/EventMessages.h"
 #include "runtime/EventTexts.h"
-#include "runtime/ThreadLaunch.h"
 #include "runtime/ToolkitState.h"
 #include "server/CommonInterface.h"
 #include "server/InterfaceName.h"
@@ -97,46 +96,6 @@ OPCServerConnectionContainer *HDAServer::Container() {
 void HDAServer::RequestShutdown() {
     // The container lives as long as this object, which the caller keeps.
     if (OPCServerConnectionContainer *container = Container()) container->NotifyShutdown();
-}
-
-namespace {
-
-DWORD WINAPI ServiceThread(void *arg) {
-    ThreadLaunch *launch = static_cast<ThreadLaunch *>(arg);
-    HDAServer *server = static_cast<HDAServer *>(launch->arg);
-    // Calls the client's sinks: a member of the process's multithreaded
-    // apartment, set up before the launch completes.
-    const bool com = SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED));
-    launch->Ready();
-    HANDLE tick = Toolkit().tickEvent;
-    HANDLE idle[] = {server->WakeEvent(), Toolkit().stopEvent};
-    while (server->IsAlive()) {
-        server->ProcessAsyncRequests();
-        // While nothing is due, sleep until a request is queued, an advise
-        // window ends, the object is released or the library unloads, instead
-        // of waking at every tick for an empty pass. Then join the tick as
-        // always: a request is still served at the first tick after it was
-        // queued or came due, a Cancel before that tick still wins, and a
-        // released object is still freed at the tick after its release.
-        const DWORD idleMs = idle[0] && idle[1] ? server->MsUntilDue() : 0;
-        if (idleMs != 0) {
-            const DWORD woke = WaitForMultipleObjects(2, idle, FALSE, idleMs);
-            if (woke == WAIT_OBJECT_0 + 1 || woke == WAIT_FAILED) return 0;
-        }
-        // The event is closed only when the library unloads: stop serving.
-        if (WaitForSingleObject(tick, INFINITE) == WAIT_FAILED) return 0;
-    }
-    // Released: wait for anyone who still works on the object to let go.
-    while (server->IsPinned()) WaitForSingleObject(tick, Toolkit().tickRateMs);
-    delete server;
-    if (com) CoUninitialize();
-    return 0;
-}
-
-}  // namespace
-
-bool StartServiceThread(HDAServer *server) {
-    return LaunchThread(nullptr, ServiceThread, server);
 }
 
 }  // namespace halvex

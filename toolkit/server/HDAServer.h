@@ -125,10 +125,6 @@ private:
     HANDLE wakeEvent_;
 };
 
-// Starts the thread that serves a connection's asynchronous requests once per
-// tick and frees the object after its release.
-bool StartServiceThread(HDAServer *server);
-
 }  // namespace halvex
 
 #endif
