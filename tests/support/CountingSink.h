@@ -43,7 +43,9 @@ public:
     }
 
     HANDLE shutdownCalled;  // set by every ShutdownRequest
-    HANDLE backToOne;       // set when a Release leaves only the test's reference
+    // Set while only the test's reference is left: by the Release that leaves
+    // it, reset by the AddRef that takes a second one (a sink advised again).
+    HANDLE backToOne;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **ppv) override {
         if (!ppv) return E_POINTER;
@@ -57,7 +59,11 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        LONG count = InterlockedIncrement(&refs_);
+        if (count == 2) ResetEvent(backToOne);
+        return count;
+    }
     ULONG STDMETHODCALLTYPE Release() override {
         LONG count = InterlockedDecrement(&refs_);
         if (count == 1) SetEvent(backToOne);
