@@ -7,12 +7,12 @@ if [ "$ptr" = 4 ]; then
     names=(_InitHalvex@20 _SetHDAServerCallback@4 _SetHDAVendorInfo@4 _EnableHDAEventMsgs@4
            _EnableHDADisconnectNotification@4 _RequestHDADisconnect@0 _DefineHDAItem@4
            _DefineHDAAttribute@20 _DefineHDAAggregate@12 _HDAUpdateRegistry@28
-           _UnregisterHDAServer@20 '?NumbrClientConnections@@YGHXZ')
+           _UnregisterHDAServer@20 _GetHDAConnections@8 '?NumbrClientConnections@@YGHXZ')
 else
     names=(InitHalvex SetHDAServerCallback SetHDAVendorInfo EnableHDAEventMsgs
            EnableHDADisconnectNotification RequestHDADisconnect DefineHDAItem
            DefineHDAAttribute DefineHDAAggregate HDAUpdateRegistry UnregisterHDAServer
-           NumbrClientConnections)
+           GetHDAConnections NumbrClientConnections)
 fi
 # The callback class and its seven virtual methods, under the compiler's names.
 names+=(_ZTV14CVxHDACallback _ZN14CVxHDACallbackC1Ev _ZN14CVxHDACallbackC1ERKS_

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Halvex.h"
+#include "opccomn.h"
 #include "opchda.h"
 #include "server/GridSource.h"
 #include "support/EventLog.h"
@@ -216,6 +217,58 @@ TEST_F(AsyncReads, ReadBeforeAnyContainerHasNoConnection) {
               fresh->ReadRaw(1, &start, &end, 0, FALSE, 1, &hA_[0], &cancel, &errors));
     EXPECT_EQ(nullptr, errors);
     fresh->Release();
+}
+
+// What a live view reads of each connection: oldest first, the client's name
+// cut to 63 bytes, accepted reads (synchronous and queued) and advises; a
+// refused call counts nothing.
+TEST_F(AsyncReads, ConnectionListCountsAcceptedReadsAndAdvises) {
+    HDAConnectionInfo none[1];
+    EXPECT_EQ(-1, GetHDAConnections(nullptr, 1));
+    EXPECT_EQ(-1, GetHDAConnections(none, -1));
+    EXPECT_EQ(1, GetHDAConnections(nullptr, 0));
+
+    IOPCCommon *common = nullptr;
+    ASSERT_EQ(S_OK, unknown_->QueryInterface(IID_IOPCCommon, Out(&common)));
+    EXPECT_EQ(S_OK, common->SetClientName(std::wstring(70, L'n').c_str()));
+    common->Release();
+    IOPCHDA_SyncRead *sync = nullptr;
+    ASSERT_EQ(S_OK, unknown_->QueryInterface(IID_IOPCHDA_SyncRead, Out(&sync)));
+    OPCHDA_TIME from = At(T0), to = At(T0 + S);
+    OPCHDA_ITEM *values = nullptr;
+    HRESULT *errors = nullptr;
+    ASSERT_EQ(S_OK, sync->ReadRaw(&from, &to, 0, FALSE, 1, &hA_[0], &values, &errors));
+    CoTaskMemFree(values[0].pftTimeStamps);
+    CoTaskMemFree(values[0].pdwQualities);
+    for (DWORD i = 0; i < values[0].dwCount; ++i) VariantClear(&values[0].pvDataValues[i]);
+    CoTaskMemFree(values[0].pvDataValues);
+    CoTaskMemFree(values);
+    CoTaskMemFree(errors);
+    EXPECT_EQ(E_INVALIDARG, sync->ReadRaw(&from, &to, 0, FALSE, 0, &hA_[0], &values, &errors));
+    sync->Release();
+    ReadRaw(1, {hA_[0]});
+    AdviseRaw(2, {hA_[0]}, Now(), 10000000);
+
+    IClassFactory *factory = nullptr;
+    IUnknown *second = nullptr;
+    ASSERT_EQ(S_OK, CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr,
+                                     IID_IClassFactory, Out(&factory)));
+    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, Out(&second)));
+    factory->Release();
+    HDAConnectionInfo infos[3] = {};
+    ASSERT_EQ(2, GetHDAConnections(infos, 1));
+    ASSERT_EQ(2, GetHDAConnections(infos, 3));
+    EXPECT_EQ(std::string(63, 'n'), infos[0].clientName);
+    EXPECT_EQ(2u, infos[0].reads);
+    EXPECT_EQ(1u, infos[0].advises);
+    EXPECT_EQ(infos[0].id + 1, infos[1].id);
+    EXPECT_EQ(std::string(), infos[1].clientName);
+    EXPECT_EQ(0u, infos[1].reads + infos[1].advises);
+    EXPECT_EQ(0u, infos[2].id) << "only live connections are written";
+    const DWORD firstId = infos[0].id;
+    second->Release();
+    ASSERT_EQ(1, GetHDAConnections(infos, 3));
+    EXPECT_EQ(firstId, infos[0].id);
 }
 
 TEST_F(AsyncReads, EachKindDeliversWhatItsReadGathers) {

@@ -107,6 +107,21 @@ HALVEX_FN BOOL __stdcall HDAUpdateRegistry(CLSID clsid, const char *progId,
 HALVEX_FN BOOL __stdcall UnregisterHDAServer(CLSID clsid, const char *progId)
     HALVEX_NAME("_UnregisterHDAServer@20");
 
+// What a live view shows of one client connection.
+typedef struct HDAConnectionInfo {
+    DWORD id;               // unique within the process, counting from 1
+    char clientName[64];    // from IOPCCommon::SetClientName, cut to 63 bytes; "" until set
+    DWORD reads;            // read calls accepted (synchronous and queued, attributes included)
+    DWORD advises;          // advise calls accepted
+} HDAConnectionInfo;
+
+// Copies the live connections, oldest first, into infos (at most maxCount of
+// them) and returns how many there are; when that is more than maxCount,
+// call again with a larger array. infos may be null when maxCount is 0;
+// -1 for a null array with a positive count or a negative count.
+HALVEX_FN int __stdcall GetHDAConnections(HDAConnectionInfo *infos, int maxCount)
+    HALVEX_NAME("_GetHDAConnections@8");
+
 #ifdef __cplusplus
 }
 #endif

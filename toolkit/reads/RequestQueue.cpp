@@ -15,6 +15,10 @@ DWORD HDAServer::QueueRequest(AsyncRequest *request) {
     });
     request->sequence = queued_++;
     requests_.push_back(request);
+    if (request->OneShot())
+        CountRead();
+    else
+        CountAdvise();
     Wake();
     return request->cancelId;
 }

@@ -57,6 +57,7 @@ HRESULT ReadItems(HDAServer *server, DWORD count, const OPCHANDLE *handles,
             errors[i] = E_OUTOFMEMORY;
         }
     }
+    server->CountRead();
     return Outcome(errors, count);
 }
 
@@ -169,6 +170,7 @@ HRESULT SyncReadInterface::ReadAttribute(OPCHDA_TIME *htStartTime, OPCHDA_TIME *
             errors[j] = E_OUTOFMEMORY;
         }
     }
+    server->CountRead();
     return Outcome(errors, dwNumAttributes);
 }
 

@@ -67,6 +67,11 @@ int __stdcall RequestHDADisconnect(void) { return Toolkit().RequestHDADisconnect
 
 int __stdcall NumbrClientConnections(void) { return Toolkit().NumbrClientConnections(); }
 
+int __stdcall GetHDAConnections(HDAConnectionInfo *infos, int maxCount) {
+    if (maxCount < 0 || (maxCount > 0 && !infos)) return -1;
+    return Toolkit().DescribeConnections(infos, maxCount);
+}
+
 DWORD __stdcall DefineHDAItem(const char *itemName) {
     return halvex::DefineItemBelow(Toolkit().items, itemName);
 }

@@ -135,6 +135,13 @@ int ToolkitState::NumbrClientConnections() {
     return static_cast<int>(servers.size());
 }
 
+int ToolkitState::DescribeConnections(HDAConnectionInfo *infos, int maxCount) {
+    CsGuard guard(lock);
+    const int count = static_cast<int>(servers.size());
+    for (int i = 0; i < count && i < maxCount; ++i) servers[i]->Describe(infos[i]);
+    return count;
+}
+
 void ToolkitState::ProcessAllServers() {
     // Sinks called from here may release their connection: no lock is held
     // while the servers work.

@@ -42,6 +42,9 @@ public:
     // Asks every listed client to disconnect; returns how many were listed.
     int RequestHDADisconnect();
     int NumbrClientConnections();
+    // Fills up to maxCount records, oldest connection first; returns the
+    // number of connections.
+    int DescribeConnections(HDAConnectionInfo *infos, int maxCount);
     // One pass of every listed server's asynchronous requests (fallback
     // timer mode).
     void ProcessAllServers();

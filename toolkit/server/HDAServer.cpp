@@ -16,7 +16,13 @@
 
 namespace halvex {
 
-HDAServer::HDAServer() : wakeEvent_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
+namespace {
+volatile LONG g_lastConnectionId = 0;
+}  // namespace
+
+HDAServer::HDAServer()
+    : id_(static_cast<DWORD>(InterlockedIncrement(&g_lastConnectionId))),
+      wakeEvent_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {}
 
 HDAServer::~HDAServer() {
     DestroyRequests();
@@ -86,6 +92,15 @@ ULONG HDAServer::Release() {
 void HDAServer::SetClientName(const std::string &name) {
     CsGuard guard(objectLock_);
     clientName = name;
+}
+
+void HDAServer::Describe(HDAConnectionInfo &info) {
+    info.id = id_;
+    info.reads = static_cast<DWORD>(reads_);
+    info.advises = static_cast<DWORD>(advises_);
+    CsGuard guard(objectLock_);
+    const size_t n = clientName.copy(info.clientName, sizeof info.clientName - 1);
+    info.clientName[n] = '\0';
 }
 
 OPCServerConnectionContainer *HDAServer::Container() {

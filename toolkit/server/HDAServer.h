@@ -9,6 +9,7 @@
 #include <list>
 #include <string>
 
+#include "Halvex.h"
 #include "reads/CancelIds.h"
 #include "runtime/CriticalSection.h"
 #include "server/ItemHandleTable.h"
@@ -86,6 +87,11 @@ public:
 
     void SetClientName(const std::string &name);
 
+    // What a live view shows of the connection (GetHDAConnections).
+    void CountRead() { InterlockedIncrement(&reads_); }
+    void CountAdvise() { InterlockedIncrement(&advises_); }
+    void Describe(HDAConnectionInfo &info);
+
     std::string clientName;  // guarded by objectLock_
     ItemHandleTable itemHandles;
     volatile LONG alive = 1;
@@ -106,6 +112,9 @@ private:
     // Guards first-time creation of interface objects and the client name.
     CriticalSection objectLock_;
     volatile LONG pins_ = 0;
+    const DWORD id_;
+    volatile LONG reads_ = 0;
+    volatile LONG advises_ = 0;
 
     // One request's turn in a pass: entered and left with `lock` held, which
     // it lets go of while the client's sink is called.
