@@ -1,6 +1,7 @@
 // Maplet1: a demo OPC HDA server built on Halvex. A frame window with a
 // toolbar, a status bar and two panes: the main view, which starts the
-// toolkit, and below it the list of the toolkit's event messages.
+// toolkit and shows what the server is doing, and below it the list of the
+// toolkit's event messages.
 #ifndef MAPLET1_APP_H
 #define MAPLET1_APP_H
 
@@ -38,8 +39,8 @@ HWND CreateFrame(HINSTANCE instance);
 // Keeps the status-bar key indicators up to date.
 void UpdateKeyIndicators();
 
-// Main view (Maplet1View.cpp): a plain child window whose creation starts
-// the toolkit.
+// Main view (Maplet1View.cpp): a child window whose creation starts the
+// toolkit; it shows a trend of the items and the client connections.
 bool RegisterViewClass(HINSTANCE instance);
 HWND CreateMainView(HWND parent);
 

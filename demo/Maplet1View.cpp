@@ -1,8 +1,16 @@
 // The main view: the upper pane. Creating it starts the toolkit and defines
 // the demo's address space; destroying it asks clients to disconnect and
-// then retires the callback object.
+// then retires the callback object. In between it shows what the server is
+// doing: once a second the window thread copies the items' recent history
+// and the client connections into a LiveModel, and WM_PAINT draws that copy.
 #include <windows.h>
 
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "LiveModel.h"
+#include "LiveView.h"
 #include "Maplet1App.h"
 #include "resource.h"
 
@@ -11,8 +19,14 @@ namespace {
 
 constexpr char kViewClass[] = "Maplet1View";
 constexpr DWORD kDisconnectWaitMs = 2000;
+constexpr UINT_PTR kRefreshTimer = 1;
+constexpr UINT kRefreshMs = 1000;  // the toolkit's tick
+constexpr ULONGLONG kTrendWindow = 5 * 60 * kSecond;
 
 CMaplet1Callback *g_callback = nullptr;
+// Used on the window thread only; null before the toolkit starts and after
+// it stops.
+std::unique_ptr<LiveModel> g_model;
 
 void StartToolkit() {
     InitHalvex(kClsid, 1000);
@@ -31,6 +45,40 @@ void StartToolkit() {
     }
 }
 
+void RefreshModel(HWND hwnd) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    g_model->Refresh(now);
+    InvalidateRect(hwnd, nullptr, FALSE);
+}
+
+void StartLiveView(HWND hwnd) {
+    std::vector<TrendItem> items;
+    for (int i = 0; i < kItemCount; ++i)
+        items.push_back(TrendItem{reinterpret_cast<void *>(static_cast<uintptr_t>(
+                                      g_app.itemHandles[i])),
+                                  kItemNames[i]});
+    g_model = std::make_unique<LiveModel>(*g_callback, std::move(items), GetHDAConnections,
+                                          kTrendWindow);
+    RefreshModel(hwnd);
+    SetTimer(hwnd, kRefreshTimer, kRefreshMs, nullptr);
+}
+
+// Before the callback object goes: the model reads from it.
+void StopLiveView(HWND hwnd) {
+    KillTimer(hwnd, kRefreshTimer);
+    g_model.reset();
+}
+
+void Paint(HWND hwnd) {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(hwnd, &ps);
+    RECT client;
+    GetClientRect(hwnd, &client);
+    PaintLiveView(dc, client, g_model.get());
+    EndPaint(hwnd, &ps);
+}
+
 void StopToolkit() {
     RequestHDADisconnect();
     Sleep(kDisconnectWaitMs);
@@ -45,6 +93,18 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CREATE:
         g_app.mainView = hwnd;
         StartToolkit();
+        StartLiveView(hwnd);
+        return 0;
+    case WM_TIMER:
+        if (wParam == kRefreshTimer && g_model) RefreshModel(hwnd);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;  // WM_PAINT covers every pixel
+    case WM_SIZE:
+        InvalidateRect(hwnd, nullptr, FALSE);
+        return 0;
+    case WM_PAINT:
+        Paint(hwnd);
         return 0;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -57,6 +117,7 @@ LRESULT CALLBACK ViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_DESTROY:
+        StopLiveView(hwnd);
         StopToolkit();
         g_app.mainView = nullptr;
         return 0;

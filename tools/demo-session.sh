@@ -38,8 +38,9 @@ for _ in $(seq 100); do
     grep -qs '^Window 1 ' "$advise_files"/* && break
     sleep 0.1
 done
-# Let the window draw the last event lines.
-sleep 0.2
+# Let the window draw the last event lines, and its main view refresh (once
+# a second) so that it shows the advise's connection.
+sleep 1.2
 import -window root "$build/maplet1-demo.png"
 wait "$advise"
 rm -rf "$advise_files"
