@@ -10,7 +10,7 @@
 // Per N it prints:
 // - windows delivered before the stop against windows due (whole windows
 //   ended between each advise's start and its stop), and the windows still
-//   missing more than 110 ms after their end;
+//   missing more than the target lateness after their end (target: none);
 // - the lateness of each window: its arrival in the client's sink minus its
 //   end. The server resolves NOW while the AdviseRaw call runs; the client
 //   pins that start down to 10 ms from the call's duration and the stamps
@@ -39,6 +39,7 @@
 #include "BenchClock.h"
 #include "BenchProcess.h"
 #include "BenchStats.h"
+#include "BenchTable.h"
 
 namespace {
 
@@ -49,7 +50,11 @@ constexpr int kConnectionCounts[] = {10, 50, 100};
 constexpr int kDefaultMaxProcesses = 10;
 constexpr unsigned long long kIntervalTicks = 1000000;  // 100 ms
 constexpr unsigned long long kMs = 10000;
+// Targets: every window delivered, none later than one tick plus one
+// interval, and open connections with nothing due cost the server under 1%
+// of a core.
 constexpr unsigned long long kTargetLateness = (kTickMs + 100) * kMs;
+constexpr double kTargetIdlePercent = 1;
 constexpr DWORD kIdleMs = 4000;
 constexpr DWORD kAdviseMs = 10000;
 constexpr DWORD kSettleMs = 1000;
@@ -343,7 +348,14 @@ void EndClients(const std::vector<HANDLE> &processes) {
     }
 }
 
-bool RunLoad(int connections, int maxProcesses) {
+// One run of N connections: no fault (every client ended well, no stray or
+// misplaced window, no sink kept), and the server's CPU while idle.
+struct LoadResult {
+    bool ok;
+    double idlePercent;
+};
+
+LoadResult RunLoad(int connections, int maxProcesses) {
     const int processes = std::min(connections, maxProcesses);
     // The first N mod processes clients take one connection more.
     const int perProcess = connections / processes, extra = connections % processes;
@@ -441,9 +453,9 @@ bool RunLoad(int connections, int maxProcesses) {
            "AdviseRaw each, 100 ms windows, %lu s\n",
            connections, processes, perProcess, extra ? " or more" : "", startup,
            kAdviseMs / 1000);
-    printf("    windows delivered / due:         %lld / %lld  (due > 110 ms before the stop and "
-           "missing: %lld)\n",
-           t.delivered, t.due, t.missing);
+    printf("    windows delivered / due:         %lld / %lld  (due > %llu ms before the stop and "
+           "missing: %lld; target: none)\n",
+           t.delivered, t.due, kTargetLateness / kMs, t.missing);
     printf("    values per window:               %.1f  (windows without values: %lld)\n",
            t.delivered - t.empty ? static_cast<double>(t.values) / (t.delivered - t.empty) : 0,
            t.empty);
@@ -453,9 +465,9 @@ bool RunLoad(int connections, int maxProcesses) {
            Percentile(t.latenessMs, 0.5), Percentile(t.latenessMs, 0.99), worst, t.late,
            kTargetLateness / kMs, static_cast<double>(t.uncertainty) / kMs);
     printf("    server CPU, %ld connections open, nothing advised, %.0f s: %.2f%% of a core, "
-           "%.3f%% per connection (target < 1%% in all)\n",
+           "%.3f%% per connection (target < %.0f%%)\n",
            static_cast<long>(idleTo.connections), kIdleMs / 1000.0, idlePercent,
-           idlePercent / connections);
+           idlePercent / connections, kTargetIdlePercent);
     printf("    server CPU while the advises run:  %.1f%% of a core\n", busyPercent);
     if (idleTo.connections != connections) {
         printf("    fault: the server counted %ld connections, not %d\n",
@@ -473,7 +485,12 @@ bool RunLoad(int connections, int maxProcesses) {
         ok = false;
     }
     fflush(stdout);
-    return ok;
+    TableRow(Format("AdviseRaw, %d connections, 100 ms windows for %lu s: windows missing, "
+                    "worst lateness",
+                    connections, kAdviseMs / 1000),
+             Format("%lld of %lld, %.0f ms", t.missing, t.due, worst),
+             Format("none, <= %llu ms", kTargetLateness / kMs), t.missing == 0 && t.late == 0);
+    return {ok, idlePercent};
 }
 
 }  // namespace
@@ -490,7 +507,22 @@ int main(int argc, char **argv) {
            kTickMs, maxProcesses);
     fflush(stdout);
     bool ok = true;
-    for (int n : kConnectionCounts) ok = RunLoad(n, maxProcesses) && ok;
+    double idle = 0;
+    int idleAt = 0;
+    std::string counts;
+    for (int n : kConnectionCounts) {
+        const LoadResult r = RunLoad(n, maxProcesses);
+        ok = r.ok && ok;
+        if (idleAt == 0 || r.idlePercent > idle) {
+            idle = r.idlePercent;
+            idleAt = n;
+        }
+        counts += (counts.empty() ? "" : ", ") + std::to_string(n);
+    }
+    TableRow("AdviseRaw: server CPU with " + counts +
+                 " connections open, nothing advised (highest)",
+             Format("%.2f%% of a core (%d connections)", idle, idleAt),
+             Format("< %.0f%% of a core", kTargetIdlePercent), idle < kTargetIdlePercent);
     CoUninitialize();
     return ok ? 0 : 1;
 }

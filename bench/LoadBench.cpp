@@ -2,22 +2,35 @@
 // 20 s each, one after the other on a fresh test server): calls and
 // callbacks per second, and the worst callback latencies. The load and its
 // checks are the stress test's (tests/support/LoadRun.h); a failed check is
-// printed with the figures and makes the exit status 1.
+// printed with the figures, counts against the target and makes the exit
+// status 1.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "BenchProcess.h"
+#include "BenchTable.h"
 #include "support/LoadRun.h"
+
+namespace {
+
+// The product's goals: under load no call times out and no callback is lost;
+// up to 5 processes (15 threads on 2 cores) no callback comes later than 1 s.
+// 20 processes saturate 2 cores, so their latency is reported only.
+constexpr long kTargetWorstMs = 1000;
+constexpr int kMostForLatency = 5;
+
+}  // namespace
 
 int main() {
     bench::RegisterServer("halvex_test_server.exe");
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     printf("Load on the test server (50 ms tick), every kind of call mixed "
            "(tests/stress/LoadClient.cpp)\n");
+    int status = 0;
     printf("%9s %8s %10s %12s %16s %15s\n", "processes", "seconds", "calls/s", "callbacks/s",
            "worst read (ms)", "worst window (ms)");
-    int status = 0;
     for (int clients : {1, 5, 20}) {
         testsupport::LoadPlan plan;
         plan.clients = clients;
@@ -33,6 +46,21 @@ int main() {
             status = 1;
         }
         fflush(stdout);
+
+        const long worst = std::max(f.total.worstReadMs, f.total.worstWindowMs);
+        const bool timed = clients <= kMostForLatency;
+        const bool met = f.problems.empty() && f.total.timeouts == 0 && f.total.failures == 0 &&
+                         (!timed || worst <= kTargetWorstMs);
+        bench::TableRow(
+            bench::Format("Load test, %d client process%s x %d threads, %d s: time-outs, "
+                          "failures, worst callback",
+                          clients, clients == 1 ? "" : "es", plan.threads, plan.seconds),
+            bench::Format("%ld, %ld, %ld ms%s", static_cast<long>(f.total.timeouts),
+                          static_cast<long>(f.total.failures), worst,
+                          f.problems.empty() ? "" : "; checks failed"),
+            timed ? bench::Format("0, 0, <= %ld ms", kTargetWorstMs)
+                  : std::string("0, 0 (2 cores saturated: latency reported)"),
+            met);
     }
     CoUninitialize();
     return status;

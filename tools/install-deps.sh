@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
   cmake make googletest
   xvfb xauth imagemagick
+  python3
 )
 
 missing=()
