@@ -55,16 +55,23 @@ void **Out(T **p) {
     return reinterpret_cast<void **>(p);
 }
 
+// A new server object through the registered class object.
+HRESULT CreateServerObject(REFIID iid, void **out) {
+    IClassFactory *factory = nullptr;
+    HRESULT hr = CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr,
+                                  IID_IClassFactory, reinterpret_cast<void **>(&factory));
+    if (FAILED(hr)) return hr;
+    hr = factory->CreateInstance(nullptr, iid, out);
+    factory->Release();
+    return hr;
+}
+
 // One server object with the sink advised and the three items' handles
 // (client handles 11, 12, 13).
 class AsyncReads : public ::testing::Test {
 protected:
     void SetUp() override {
-        IClassFactory *factory = nullptr;
-        ASSERT_EQ(S_OK, CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr,
-                                         IID_IClassFactory, Out(&factory)));
-        ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, Out(&unknown_)));
-        factory->Release();
+        ASSERT_EQ(S_OK, CreateServerObject(IID_IUnknown, Out(&unknown_)));
         ASSERT_EQ(S_OK, unknown_->QueryInterface(IID_IOPCHDA_AsyncRead, Out(&async_)));
         IOPCHDA_Server *server = nullptr;
         ASSERT_EQ(S_OK, unknown_->QueryInterface(IID_IOPCHDA_Server, Out(&server)));
@@ -204,12 +211,8 @@ TEST_F(AsyncReads, ArgumentChecksReturnAtOnceAfterTheirText) {
 }
 
 TEST_F(AsyncReads, ReadBeforeAnyContainerHasNoConnection) {
-    IClassFactory *factory = nullptr;
     IOPCHDA_AsyncRead *fresh = nullptr;
-    ASSERT_EQ(S_OK, CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr,
-                                     IID_IClassFactory, Out(&factory)));
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IOPCHDA_AsyncRead, Out(&fresh)));
-    factory->Release();
+    ASSERT_EQ(S_OK, CreateServerObject(IID_IOPCHDA_AsyncRead, Out(&fresh)));
     OPCHDA_TIME start = At(T0), end = At(T0 + S);
     DWORD cancel = 0;
     HRESULT *errors = reinterpret_cast<HRESULT *>(1);
@@ -249,12 +252,8 @@ TEST_F(AsyncReads, ConnectionListCountsAcceptedReadsAndAdvises) {
     ReadRaw(1, {hA_[0]});
     AdviseRaw(2, {hA_[0]}, Now(), 10000000);
 
-    IClassFactory *factory = nullptr;
     IUnknown *second = nullptr;
-    ASSERT_EQ(S_OK, CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr,
-                                     IID_IClassFactory, Out(&factory)));
-    ASSERT_EQ(S_OK, factory->CreateInstance(nullptr, IID_IUnknown, Out(&second)));
-    factory->Release();
+    ASSERT_EQ(S_OK, CreateServerObject(IID_IUnknown, Out(&second)));
     HDAConnectionInfo infos[3] = {};
     ASSERT_EQ(2, GetHDAConnections(infos, 1));
     ASSERT_EQ(2, GetHDAConnections(infos, 3));

@@ -34,6 +34,17 @@ bool KeyExists(const std::string &key) {
     return true;
 }
 
+// Values under a key of HKEY_CLASSES_ROOT; -1 when the key is missing.
+int ValueCount(const std::string &key) {
+    HKEY h;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS) return -1;
+    DWORD values = 0;
+    const LONG status = RegQueryInfoKeyA(h, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                         &values, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(h);
+    return status == ERROR_SUCCESS ? static_cast<int>(values) : -1;
+}
+
 bool InHdaCategory() {
     return KeyExists(std::string("CLSID\\") + kGuidText +
                      "\\Implemented Categories\\{7DE5B060-E089-11D2-A5E6-000086339399}");
@@ -51,7 +62,11 @@ TEST(Registration, RegisterTwiceThenUnregister) {
     EXPECT_EQ("Registration test", Value(kProgId));
     EXPECT_EQ(kGuidText, Value(std::string(kProgId) + "\\CLSID"));
     EXPECT_TRUE(KeyExists(std::string(kProgId) + "\\OPC"));
-    EXPECT_TRUE(KeyExists(std::string("AppID\\") + kGuidText));
+    // The security default: an AppID key with no values at all (no
+    // AccessPermission, LaunchPermission, AuthenticationLevel or RunAs), so
+    // COM uses the machine's defaults and the process's own
+    // CoInitializeSecurity call.
+    EXPECT_EQ(0, ValueCount(std::string("AppID\\") + kGuidText));
     EXPECT_EQ(kProgId, Value(clsidKey));
     EXPECT_EQ(kGuidText, Value(clsidKey, "AppID"));
     EXPECT_EQ("C:\\x\\Server.exe", Value(clsidKey + "\\LocalServer32"));

@@ -54,13 +54,30 @@ int Setters() {
     return 0;
 }
 
-// "rate-GIVEN-STORED", "second-call" or "setters".
+// A stricter application sets the process's security itself before
+// InitHalvex; the toolkit's own call then has no effect and start-up goes on.
+int OwnSecurityFirst() {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_MULTITHREADED))) return 1;
+    if (FAILED(CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                                    RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NONE, nullptr)))
+        return 2;
+    if (!InitHalvex(testids::kInprocClsid, 50)) return 3;
+    IClassFactory *factory = nullptr;
+    if (FAILED(CoGetClassObject(testids::kInprocClsid, CLSCTX_LOCAL_SERVER, nullptr,
+                                IID_IClassFactory, reinterpret_cast<void **>(&factory))))
+        return 4;
+    factory->Release();
+    return 0;
+}
+
+// "rate-GIVEN-STORED", "second-call", "setters" or "own-security".
 int RunNamedScenario(const std::string &name) {
     Toolkit().OnLoad();
     UINT given = 0, stored = 0;
     if (sscanf(name.c_str(), "rate-%u-%u", &given, &stored) == 2) return ExpectRate(given, stored);
     if (name == "second-call") return SecondCall();
     if (name == "setters") return Setters();
+    if (name == "own-security") return OwnSecurityFirst();
     return 100;
 }
 
@@ -74,6 +91,10 @@ TEST(InitHalvex, RateBelowTenIsRaisedToTenOthersAreKept) {
 TEST(InitHalvex, SecondCallFailsAndRegistersNothing) { EXPECT_EQ(0, RunScenario("second-call")); }
 
 TEST(InitHalvex, SettersWorkBeforeAndAfterStart) { EXPECT_EQ(0, RunScenario("setters")); }
+
+TEST(InitHalvex, StartsAfterTheApplicationSetItsOwnSecurity) {
+    EXPECT_EQ(0, RunScenario("own-security"));
+}
 
 int main(int argc, char **argv) {
     std::string scenario = testsupport::ScenarioArgument(argc, argv);
