@@ -4,16 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#include "Maplet1Callback.h"
+
 namespace maplet1 {
 namespace {
-
-ULONGLONG Ticks(const FILETIME &t) {
-    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-}
-
-FILETIME FromTicks(ULONGLONG ticks) {
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
 
 bool EarlierThan(const TrendPoint &point, ULONGLONG stamp) { return point.stamp < stamp; }
 

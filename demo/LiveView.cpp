@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "Maplet1Callback.h"
+
 namespace maplet1 {
 namespace {
 
@@ -14,7 +16,6 @@ constexpr int kGap = 12;
 constexpr int kSwatch = 16;           // length of a legend's colour line
 constexpr int kTableWidth = 300;      // the connection table beside the trend
 constexpr int kSideBySideMin = 600;   // narrower panes put the table below
-constexpr ULONGLONG kMinute = 600000000;  // FILETIME units
 
 // One colour per item, in the items' order.
 constexpr COLORREF kSeriesColours[] = {

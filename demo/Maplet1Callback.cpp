@@ -12,16 +12,7 @@ const char *const kItemNames[kItemCount] = {"A.A.A", "A.A.B", "A.A.C", "A.B.A", 
 
 namespace {
 
-constexpr ULONGLONG kMinute = 60 * kSecond;
 constexpr DWORD kNoHandle = 0xFFFFFFFF;  // DefineHDAItem's failure value
-
-ULONGLONG Ticks(const FILETIME &t) {
-    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-}
-
-FILETIME FromTicks(ULONGLONG ticks) {
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
 
 // FILETIME counts from a midnight and knows no leap seconds, so minutes and
 // seconds of the UTC calendar are plain divisions.

@@ -25,7 +25,16 @@ constexpr DWORD kQualityRaw = 4;
 constexpr DWORD kQualityCalculated = 8;
 
 constexpr ULONGLONG kSecond = 10000000;  // FILETIME units
+constexpr ULONGLONG kMinute = 60 * kSecond;
 constexpr ULONGLONG kStep = 15 * kSecond;
+
+// A FILETIME as one number of 100-ns units, and back.
+inline ULONGLONG Ticks(const FILETIME &t) {
+    return (static_cast<ULONGLONG>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+}
+inline FILETIME FromTicks(ULONGLONG ticks) {
+    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
 
 // The grid roundings. Both drop everything below the whole second.
 // Floor: seconds 0-14 -> 0, 15-29 -> 15, 30-44 -> 30, 45-59 -> 45.

@@ -20,7 +20,8 @@ namespace {
 constexpr char kViewClass[] = "Maplet1View";
 constexpr DWORD kDisconnectWaitMs = 2000;
 constexpr UINT_PTR kRefreshTimer = 1;
-constexpr UINT kRefreshMs = 1000;  // the toolkit's tick
+// The toolkit's tick, and the view's refresh with it.
+constexpr UINT kTickMs = 1000;
 constexpr ULONGLONG kTrendWindow = 5 * 60 * kSecond;
 
 CMaplet1Callback *g_callback = nullptr;
@@ -29,7 +30,7 @@ CMaplet1Callback *g_callback = nullptr;
 std::unique_ptr<LiveModel> g_model;
 
 void StartToolkit() {
-    InitHalvex(kClsid, 1000);
+    InitHalvex(kClsid, kTickMs);
     DefineHDAAttribute(1, "Data Type", "HDA Item Data Type", VT_I2, 0);
     DefineHDAAttribute(2, "Description", "HDA Item Description", VT_BSTR, 0);
     DefineHDAAttribute(3, "Engineering Units", "HDA Item Engineering Units", VT_BSTR, 0);
@@ -61,7 +62,7 @@ void StartLiveView(HWND hwnd) {
     g_model = std::make_unique<LiveModel>(*g_callback, std::move(items), GetHDAConnections,
                                           kTrendWindow);
     RefreshModel(hwnd);
-    SetTimer(hwnd, kRefreshTimer, kRefreshMs, nullptr);
+    SetTimer(hwnd, kRefreshTimer, kTickMs, nullptr);
 }
 
 // Before the callback object goes: the model reads from it.

@@ -33,7 +33,7 @@ FILETIME At(int hour, int minute, int second) {
 }
 
 SYSTEMTIME Calendar(ULONGLONG ticks) {
-    FILETIME ft = {DWORD(ticks), DWORD(ticks >> 32)};
+    const FILETIME ft = FromTicks(ticks);
     SYSTEMTIME st = {};
     FileTimeToSystemTime(&ft, &st);
     return st;

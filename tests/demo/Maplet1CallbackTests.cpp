@@ -15,9 +15,6 @@ namespace {
 
 using namespace maplet1;
 
-ULONGLONG Ticks(const FILETIME &t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; }
-FILETIME FromTicks(ULONGLONG ticks) { return {DWORD(ticks), DWORD(ticks >> 32)}; }
-
 // 5 March 2024, UTC.
 FILETIME At(int hour, int minute, int second, int ms = 0) {
     SYSTEMTIME st = {2024, 3, 2, 5, WORD(hour), WORD(minute), WORD(second), WORD(ms)};
