@@ -43,14 +43,12 @@ void LiveModel::RefreshSeries(const TrendItem &item, TrendSeries &series) {
     FILETIME start = FromTicks(now_ - window_), end = FromTicks(now_);
     long n = source_.GetTimeStamps(item.item, &start, &end, kMaxPoints, stamps_.data());
     n = std::max(0L, std::min(n, kMaxPoints));
-    std::vector<ULONGLONG> stamps(n);
-    for (long i = 0; i < n; ++i) stamps[i] = Ticks(stamps_[i]);
-    std::sort(stamps.begin(), stamps.end());
-    stamps.erase(std::unique(stamps.begin(), stamps.end()), stamps.end());
-
+    // Forwards, the source gives the stamps oldest first, as the points are
+    // kept.
     std::vector<TrendPoint> points;
-    points.reserve(stamps.size());
-    for (ULONGLONG stamp : stamps) {
+    points.reserve(n);
+    for (long i = 0; i < n; ++i) {
+        const ULONGLONG stamp = Ticks(stamps_[i]);
         auto held = std::lower_bound(series.points.begin(), series.points.end(), stamp,
                                      EarlierThan);
         double value = 0;
